@@ -1,0 +1,1 @@
+#include "dvd/dvd_title_entry.h"
