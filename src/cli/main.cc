@@ -1,1 +1,100 @@
-int main() { return 0; }
+// tarn-orvane-cli: the converter's core without a window.
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "app/link_info.h"
+#include "app/log.h"
+#include "app/settings.h"
+#include "cli/cli_context.h"
+#include "platform/paths.h"
+#include "profiles/profile_catalogue.h"
+
+namespace tarn::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: tarn-orvane-cli [--home DIR] [--verbose] COMMAND [OPTIONS]\n"
+    "\n"
+    "Commands:\n"
+    "  profiles [--json]           list the output profile catalogue\n"
+    "  settings [--json] [--save]  show the settings; --save writes Settings.ini back\n"
+    "  list DISC [--json]          list the titles of a DVD (folder, ISO image or device)\n"
+    "\n"
+    "Options:\n"
+    "  --home DIR   settings folder (default: $TARN_ORVANE_HOME, else ~/.config/tarn-orvane)\n"
+    "  --verbose    show the program's log records on stderr\n"
+    "  --help       show this help\n"
+    "  --version    show the version\n";
+
+}  // namespace
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "tarn-orvane-cli: %s\n", message.c_str());
+  return kExitUsage;
+}
+
+int Main(int argc, char** argv) {
+  CliContext ctx;
+  ctx.programFolder = platform::ProgramFolder();
+  std::string command;
+  std::string home;
+  bool save = false;
+  bool verbose = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return kExitOk;
+    } else if (arg == "--version") {
+      std::printf("%s\n", ReadLinkInfo(ctx.programFolder, "Version").c_str());
+      return kExitOk;
+    } else if (arg == "--home") {
+      if (++i >= argc) return UsageError("--home needs a folder");
+      home = argv[i];
+    } else if (arg == "--json") {
+      ctx.json = true;
+    } else if (arg == "--save") {
+      save = true;
+    } else if (arg == "--verbose") {
+      verbose = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return UsageError("unknown option " + arg + " (see --help)");
+    } else if (command.empty()) {
+      command = arg;
+    } else {
+      ctx.args.push_back(arg);
+    }
+  }
+  if (command.empty()) return UsageError("no command given (see --help)");
+  if (command != "profiles" && command != "settings" && command != "list")
+    return UsageError("unknown command " + command + " (see --help)");
+  if (save && command != "settings") return UsageError("--save belongs to the settings command");
+
+  if (!home.empty()) ::setenv("TARN_ORVANE_HOME", home.c_str(), 1);
+  ctx.settingsFolder = platform::SettingsFolder();
+  if (verbose) {
+    AddLogObserver([](int level, const std::string& text) {
+      std::fprintf(stderr, "[%d] %s%s", level, text.c_str(), (!text.empty() && text.back() == '\n') ? "" : "\n");
+    });
+  }
+
+  AppSettings& settings = Settings();
+  settings = AppSettings();
+  ProfileCatalogue& catalogue = Catalogue();
+  LoadSettings(settings, catalogue, ctx.programFolder, ctx.settingsFolder, static_cast<int64_t>(std::time(nullptr)));
+  if (!catalogue.LoadProblem().empty())
+    std::fprintf(stderr, "tarn-orvane-cli: %s\n", catalogue.LoadProblem().c_str());
+  ctx.settings = &settings;
+  ctx.catalogue = &catalogue;
+
+  if (command == "profiles") return ctx.args.empty() ? RunProfiles(ctx) : UsageError("profiles takes no argument");
+  if (command == "settings") return ctx.args.empty() ? RunSettings(ctx, save) : UsageError("settings takes no argument");
+  return RunList(ctx);
+}
+
+}  // namespace tarn::cli
+
+int main(int argc, char** argv) { return tarn::cli::Main(argc, argv); }

@@ -24,3 +24,18 @@ DVD_HMSF_TIMECODE UnpackTimecode(uint32_t packed) {
 }
 
 }  // namespace tarn
+
+#include <cstdio>
+
+namespace tarn {
+
+std::string FormatClock(double seconds) {
+  const int total = seconds > 0 ? static_cast<int>(seconds) : 0;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", total / 3600, total / 60 % 60, total % 60);
+  return buf;
+}
+
+std::string FormatClockRange(double start, double end) { return FormatClock(start) + " <-> " + FormatClock(end); }
+
+}  // namespace tarn

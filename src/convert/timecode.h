@@ -23,3 +23,12 @@ uint32_t PackTimecode(const DVD_HMSF_TIMECODE& t);
 DVD_HMSF_TIMECODE UnpackTimecode(uint32_t packed);
 
 }  // namespace tarn
+
+#include <string>
+
+namespace tarn {
+// "%02d:%02d:%02d" of whole seconds (the fraction is dropped).
+std::string FormatClock(double seconds);
+// "%02d:%02d:%02d <-> %02d:%02d:%02d" of a range.
+std::string FormatClockRange(double start, double end);
+}  // namespace tarn
