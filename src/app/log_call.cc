@@ -1,24 +1,43 @@
-// Interim log call: formats the record and hands it to the observers. The
-// viewer connection replaces this file.
+// The log call: formats one record per call into a buffer of its own (so
+// concurrent callers never share a record), cuts it to the record's 5,119
+// UTF-16 units, shows it to the observers and hands it to the log viewer.
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <string>
 
 #include "app/log.h"
+#include "app/log_client.h"
+#include "app/log_record.h"
 
 namespace tarn {
 namespace {
-std::mutex g_mutex;
-std::map<int, LogObserver> g_observers;
-int g_next = 1;
+
+// Observers run under this lock, so RemoveLogObserver() returns only when no
+// call of that observer is running. An observer must not log itself.
+std::mutex& ObserverMutex() {
+  static std::mutex* m = new std::mutex;
+  return *m;
+}
+std::map<int, LogObserver>& Observers() {
+  static auto* observers = new std::map<int, LogObserver>;
+  return *observers;
+}
+int g_nextObserver = 1;
+
 }  // namespace
 
 int LogV(int level, const char* format, va_list args) {
-  char text[5120 * 3] = {};
-  std::vsnprintf(text, sizeof text, format, args);
-  std::lock_guard<std::mutex> lock(g_mutex);
-  for (auto& [id, fn] : g_observers) fn(level, text);
-  return 0;
+  char buffer[kLogFormatBytes];
+  int n = std::vsnprintf(buffer, sizeof buffer, format, args);
+  size_t length = n < 0 ? 0 : std::min(static_cast<size_t>(n), sizeof buffer - 1);
+  std::string text(buffer, Utf8PrefixForUnits(std::string_view(buffer, length), kLogTextMaxUnits));
+  {
+    std::lock_guard<std::mutex> lock(ObserverMutex());
+    for (auto& [id, observer] : Observers()) observer(level, text);
+  }
+  return SendToLogViewer(level, text);
 }
 
 int Log(int level, const char* format, ...) {
@@ -30,14 +49,14 @@ int Log(int level, const char* format, ...) {
 }
 
 int AddLogObserver(LogObserver observer) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_observers[g_next] = std::move(observer);
-  return g_next++;
+  std::lock_guard<std::mutex> lock(ObserverMutex());
+  Observers()[g_nextObserver] = std::move(observer);
+  return g_nextObserver++;
 }
 
 void RemoveLogObserver(int handle) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_observers.erase(handle);
+  std::lock_guard<std::mutex> lock(ObserverMutex());
+  Observers().erase(handle);
 }
 
 }  // namespace tarn

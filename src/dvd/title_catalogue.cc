@@ -180,14 +180,25 @@ CatalogueLoader::~CatalogueLoader() {
 
 void CatalogueLoader::Start(const std::string& folder) {
   ++running_;
-  workers_.emplace_back([this, folder]() mutable {
+  uint64_t ticket;
+  {
+    std::lock_guard<std::mutex> lock(turnMutex_);
+    ticket = nextTicket_++;
+  }
+  workers_.emplace_back([this, folder, ticket] {
     // Folders get their trailing "/"; a device node or an image file is
     // opened as it is.
-    std::string source = IsFolder(folder) ? platform::WithTrailingSlash(folder) : folder;
+    const std::string source = IsFolder(folder) ? platform::WithTrailingSlash(folder) : folder;
     {
-      std::lock_guard<std::mutex> lock(buildMutex_);
-      lastOpened_ = LoadTitleCatalogue(source, window_, library_);
+      std::unique_lock<std::mutex> lock(turnMutex_);
+      turnChanged_.wait(lock, [&] { return serving_ == ticket; });
     }
+    lastOpened_ = LoadTitleCatalogue(source, window_, library_);
+    {
+      std::lock_guard<std::mutex> lock(turnMutex_);
+      ++serving_;
+    }
+    turnChanged_.notify_all();
     --running_;
   });
 }

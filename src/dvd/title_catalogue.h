@@ -3,6 +3,7 @@
 // library and fills the title list with one rip job per title of a minute
 // or more, checking the main movie (the first title with the most chapters).
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -60,7 +61,11 @@ class CatalogueLoader {
  private:
   CatalogueWindow window_;
   const DvdReaderLibrary& library_;
-  std::mutex buildMutex_;
+  // Builds take turns in the order of their Start() calls.
+  std::mutex turnMutex_;
+  std::condition_variable turnChanged_;
+  uint64_t nextTicket_ = 0;
+  uint64_t serving_ = 0;
   std::vector<std::thread> workers_;
   std::atomic<int> running_{0};
   std::atomic<bool> lastOpened_{false};

@@ -9,6 +9,9 @@
 #include "test_support.h"
 
 namespace tarn::platform {
+
+void PrintTo(const OpticalDrive& d, std::ostream* os) { *os << "{" << d.root << ", \"" << d.label << "\"}"; }
+
 namespace {
 
 using test::TempDir;
@@ -25,8 +28,6 @@ std::string CdromInfo(const std::string& names) {
          "Can read DVD:\t\t1\t1\n\n";
 }
 
-bool operator==(const OpticalDrive& a, const OpticalDrive& b) { return a.root == b.root && a.label == b.label; }
-void PrintTo(const OpticalDrive& d, std::ostream* os) { *os << "{" << d.root << ", \"" << d.label << "\"}"; }
 
 TEST(OpticalDrives, DriveNamesFromTheTable) {
   struct Case {

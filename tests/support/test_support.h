@@ -24,6 +24,7 @@ class TempDir {
 };
 
 void WriteFile(const std::string& path, const std::string& bytes);
+bool FileExistsForTest(const std::string& path);
 std::string ReadFile(const std::string& path);
 
 // The build's program folder (data files and component libraries), ending in "/".
