@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/crash_report.h"
 #include "app/link_info.h"
 #include "app/log.h"
 #include "app/settings.h"
@@ -97,4 +98,8 @@ int Main(int argc, char** argv) {
 
 }  // namespace tarn::cli
 
-int main(int argc, char** argv) { return tarn::cli::Main(argc, argv); }
+int main(int argc, char** argv) {
+  // A crash leaves its report on stderr (no log viewer runs here).
+  tarn::InstallCrashFilter(tarn::platform::ProgramFolder());
+  return tarn::cli::Main(argc, argv);
+}

@@ -21,6 +21,16 @@ constexpr size_t kPgciSrpSize = PGCI_SRP_SIZE;
 constexpr size_t kAudioAttrSize = sizeof(audio_attr_t);
 constexpr size_t kSubpAttrSize = sizeof(subp_attr_t);
 static_assert(kTitleEntrySize == 12 && kCellSize == 24 && kAudioAttrSize == 8 && kSubpAttrSize == 6);
+// The positions the DVD-Video format gives these fields.
+static_assert(offsetof(vmgi_mat_t, vmg_nr_of_title_sets) == 0x3E && offsetof(vmgi_mat_t, tt_srpt) == 0xC4);
+static_assert(offsetof(vtsi_mat_t, vts_ptt_srpt) == 0xC8 && offsetof(vtsi_mat_t, vts_pgcit) == 0xCC);
+static_assert(offsetof(vtsi_mat_t, vts_video_attr) == 0x200 &&
+              offsetof(vtsi_mat_t, nr_of_vts_audio_streams) == 0x203 &&
+              offsetof(vtsi_mat_t, vts_audio_attr) == 0x204 &&
+              offsetof(vtsi_mat_t, nr_of_vts_subp_streams) == 0x255 &&
+              offsetof(vtsi_mat_t, vts_subp_attr) == 0x256);
+static_assert(offsetof(pgc_t, playback_time) == 0x04 && offsetof(pgc_t, audio_control) == 0x0C &&
+              offsetof(pgc_t, subp_control) == 0x1C && offsetof(pgc_t, cell_playback_offset) == 0xE8);
 
 constexpr int kMaxTitles = 99;     // per disc and per title set
 constexpr int kMaxChapters = 999;  // per title
