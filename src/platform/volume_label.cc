@@ -42,18 +42,6 @@ uint32_t Le32(const uint8_t* p) {
          (static_cast<uint32_t>(p[3]) << 24);
 }
 
-void AppendUtf8(std::string& out, uint32_t c) {
-  std::u16string one;
-  if (c >= 0x10000) {
-    c -= 0x10000;
-    one += static_cast<char16_t>(0xD800 + (c >> 10));
-    one += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-  } else {
-    one += static_cast<char16_t>(c);
-  }
-  out += Utf16ToUtf8(one);
-}
-
 bool IsValidUtf8(const std::string& s) {
   size_t i = 0;
   while (i < s.size()) {
