@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <thread>
 
 #include "app/settings.h"
@@ -207,6 +208,28 @@ TEST_F(TitleCatalogueTest, AnOpenDuringABuildRunsAfterItAndTheLastDiscWins) {
   loader.WaitIdle();
   EXPECT_EQ(sourceFolder, kDiscs + "menu/");
   EXPECT_EQ(Titles(), (std::vector<int>{1, 2}));
+}
+
+TEST_F(TitleCatalogueTest, MainMovieRuleWithChapterCountsOfZero) {
+  // A candidate with no chapters is always replaced; otherwise only a
+  // greater count wins.
+  struct Case {
+    const char* chapters;
+    std::vector<int> checked;
+  } cases[] = {
+      {"0,0,0", {3}}, {"0,3,0", {2}}, {"3,0,5,5", {3}}, {"2", {1}},
+  };
+  DvdReaderLibrary fake;
+  ASSERT_TRUE(fake.Load(TARN_FAKE_DVDREADER_DIR)) << fake.Error();
+  for (const auto& c : cases) {
+    ::setenv("TARN_FAKE_DVD_CHAPTERS", c.chapters, 1);
+    CatalogueLoader loader(Target(), fake);
+    loader.Start("/any/disc");
+    loader.WaitIdle();
+    EXPECT_EQ(Checked(), c.checked) << c.chapters;
+    EXPECT_EQ(rows.Selected(), c.checked.front() - 1) << c.chapters;
+  }
+  ::unsetenv("TARN_FAKE_DVD_CHAPTERS");
 }
 
 TEST_F(TitleCatalogueTest, WithoutTheLibraryTheOpenFailsCleanly) {
