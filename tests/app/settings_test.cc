@@ -144,5 +144,14 @@ TEST_F(SettingsTest, SaveToUnwritableFolderFailsWithoutTouchingAnything) {
   EXPECT_FALSE(SaveSettings(s, catalogue, "/proc/no-such/"));
 }
 
+TEST_F(SettingsTest, AFolderInPlaceOfTheFileLoadsDefaultsAndIsNeverReplaced) {
+  test::WriteFile(home / "Settings.ini/inside", "user data");
+  AppSettings s = Load();
+  EXPECT_EQ(s.encoderThreads, 2);
+  EXPECT_EQ(s.displayVideoWhenConvert, 2);
+  EXPECT_FALSE(SaveSettings(s, catalogue, home.path()));
+  EXPECT_EQ(test::ReadFile(home / "Settings.ini/inside"), "user data");
+}
+
 }  // namespace
 }  // namespace tarn
