@@ -1,7 +1,5 @@
 #include "dvd/title_catalogue.h"
 
-#include <sys/stat.h>
-
 #include <cmath>
 #include <cstdio>
 
@@ -100,11 +98,6 @@ std::unique_ptr<RipJob> MakeJob(const TitleRead& t, const WindowValues& v) {
   return job;
 }
 
-bool IsFolder(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 }  // namespace
 
 const char* AspectLabel(unsigned code) {
@@ -188,7 +181,7 @@ void CatalogueLoader::Start(const std::string& folder) {
   workers_.emplace_back([this, folder, ticket] {
     // Folders get their trailing "/"; a device node or an image file is
     // opened as it is.
-    const std::string source = IsFolder(folder) ? platform::WithTrailingSlash(folder) : folder;
+    const std::string source = platform::IsFolder(folder) ? platform::WithTrailingSlash(folder) : folder;
     {
       std::unique_lock<std::mutex> lock(turnMutex_);
       turnChanged_.wait(lock, [&] { return serving_ == ticket; });

@@ -76,6 +76,11 @@ bool MakeFolders(const std::string& folder) {
   return std::filesystem::is_directory(folder, ec);
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 bool FileExists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;

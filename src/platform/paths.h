@@ -24,5 +24,7 @@ std::string WithTrailingSlash(std::string folder);
 bool MakeFolders(const std::string& folder);
 
 bool FileExists(const std::string& path);
+// True when `path` names a folder (following links).
+bool IsFolder(const std::string& path);
 
 }  // namespace tarn::platform

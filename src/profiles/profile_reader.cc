@@ -1,7 +1,6 @@
 #include "profiles/profile_reader.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +8,7 @@
 
 #include "app/log.h"
 #include "platform/number_text.h"
+#include "platform/paths.h"
 #include "profiles/markup.h"
 
 namespace tarn {
@@ -28,11 +28,6 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
   }
   ::closedir(dir);
   return names;
-}
-
-bool IsFolder(const std::string& path) {
-  struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool HasXmlExtension(std::string name) {
@@ -144,7 +139,7 @@ bool ReadProfileFile(const std::string& path, AVOutputProfile& p) {
 void ReadProfileFiles(const std::string& profileFolder, std::vector<std::unique_ptr<AVOutputProfile>>& profiles) {
   for (const std::string& sub : FolderEntries(profileFolder)) {
     const std::string subFolder = profileFolder + sub + "/";
-    if (!IsFolder(subFolder)) continue;
+    if (!platform::IsFolder(subFolder)) continue;
     for (const std::string& name : FolderEntries(subFolder)) {
       if (!HasXmlExtension(name)) continue;
       const std::string path = subFolder + name;
