@@ -1,0 +1,202 @@
+#include "audio_decoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+namespace tarnplayer {
+
+namespace {
+
+constexpr int kOutputRate = 48000;
+constexpr int kPesHeaderBytes = 3;  // frame count and first access unit pointer
+
+AVCodecID CodecOf(AudioCoding coding) {
+  switch (coding) {
+    case AudioCoding::AC3: return AV_CODEC_ID_AC3;
+    case AudioCoding::MPEG: return AV_CODEC_ID_MP2;
+    case AudioCoding::LPCM: return AV_CODEC_ID_PCM_DVD;
+    case AudioCoding::DTS: return AV_CODEC_ID_DTS;
+  }
+  return AV_CODEC_ID_NONE;
+}
+
+}  // namespace
+
+struct AudioDecoder::Impl {
+  AudioCoding coding = AudioCoding::AC3;
+  const AVCodec* codec = nullptr;
+  AVCodecContext* decoder = nullptr;
+  AVCodecContext* parserContext = nullptr;
+  AVCodecParserContext* parser = nullptr;  // none for LPCM: every PES is whole samples
+  AVPacket* packet = nullptr;
+  AVFrame* frame = nullptr;
+
+  SwrContext* resampler = nullptr;
+  int inRate = 0, inFormat = -1;
+  AVChannelLayout inLayout{};
+
+  // Extrapolation for blocks whose packet had no time stamp.
+  int64_t basePts = -1;
+  int64_t samplesSinceBase = 0;
+
+  ~Impl() {
+    swr_free(&resampler);
+    av_channel_layout_uninit(&inLayout);
+    if (parser) av_parser_close(parser);
+    avcodec_free_context(&decoder);
+    avcodec_free_context(&parserContext);
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+  }
+
+  bool EnsureResampler(const AVFrame* f) {
+    if (resampler && f->sample_rate == inRate && f->format == inFormat &&
+        av_channel_layout_compare(&f->ch_layout, &inLayout) == 0) {
+      return true;
+    }
+    swr_free(&resampler);
+    av_channel_layout_uninit(&inLayout);
+    AVChannelLayout in{};
+    if (f->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
+      av_channel_layout_default(&in, f->ch_layout.nb_channels);
+    } else {
+      av_channel_layout_copy(&in, &f->ch_layout);
+    }
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    if (swr_alloc_set_opts2(&resampler, &stereo, AV_SAMPLE_FMT_S16, kOutputRate, &in,
+                            static_cast<AVSampleFormat>(f->format), f->sample_rate, 0,
+                            nullptr) < 0 ||
+        swr_init(resampler) < 0) {
+      av_channel_layout_uninit(&in);
+      swr_free(&resampler);
+      return false;
+    }
+    av_channel_layout_uninit(&in);
+    av_channel_layout_copy(&inLayout, &f->ch_layout);
+    inRate = f->sample_rate;
+    inFormat = f->format;
+    return true;
+  }
+
+  void Convert(const AVFrame* f, int64_t packetPts, std::vector<DecodedAudio>& out) {
+    if (f->sample_rate <= 0 || f->ch_layout.nb_channels <= 0 || !EnsureResampler(f)) return;
+    // The samples still inside the resampler come out before this frame's.
+    const int64_t delay90k = swr_get_delay(resampler, 90000);
+    int64_t pts = -1;
+    if (packetPts >= 0) {
+      pts = packetPts - delay90k;
+      basePts = pts;
+      samplesSinceBase = 0;
+    } else if (basePts >= 0) {
+      pts = basePts + samplesSinceBase * 90000 / kOutputRate;
+    }
+    DecodedAudio block;
+    const int capacity = swr_get_out_samples(resampler, f->nb_samples);
+    if (capacity <= 0) return;
+    block.samples.resize(static_cast<size_t>(capacity) * 2);
+    uint8_t* dst = reinterpret_cast<uint8_t*>(block.samples.data());
+    int produced = swr_convert(resampler, &dst, capacity,
+                               const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
+    if (produced <= 0) return;
+    block.samples.resize(static_cast<size_t>(produced) * 2);
+    block.pts90k = pts;
+    if (basePts >= 0) samplesSinceBase += produced;
+    out.push_back(std::move(block));
+  }
+
+  void DecodePacket(const uint8_t* data, int size, int64_t pts, std::vector<DecodedAudio>& out) {
+    packet->data = const_cast<uint8_t*>(data);
+    packet->size = size;
+    packet->pts = AV_NOPTS_VALUE;
+    if (avcodec_send_packet(decoder, packet) < 0) return;
+    while (avcodec_receive_frame(decoder, frame) >= 0) {
+      Convert(frame, pts, out);
+      pts = -1;  // later frames of the same packet follow on by sample count
+      av_frame_unref(frame);
+    }
+  }
+};
+
+AudioDecoder::AudioDecoder() = default;
+AudioDecoder::~AudioDecoder() = default;
+
+bool AudioDecoder::Open(AudioCoding coding) {
+  impl_ = std::make_unique<Impl>();
+  Impl& d = *impl_;
+  d.coding = coding;
+  d.codec = avcodec_find_decoder(CodecOf(coding));
+  d.packet = av_packet_alloc();
+  d.frame = av_frame_alloc();
+  if (!d.codec || !d.packet || !d.frame) {
+    impl_.reset();
+    return false;
+  }
+  d.decoder = avcodec_alloc_context3(d.codec);
+  if (!d.decoder || avcodec_open2(d.decoder, d.codec, nullptr) < 0) {
+    impl_.reset();
+    return false;
+  }
+  if (coding != AudioCoding::LPCM) {
+    // A separate context for the parser: it rewrites codec fields as it learns the stream.
+    d.parserContext = avcodec_alloc_context3(nullptr);
+    d.parser = av_parser_init(d.codec->id);
+    if (!d.parserContext || !d.parser) {
+      impl_.reset();
+      return false;
+    }
+  }
+  return true;
+}
+
+void AudioDecoder::Decode(const uint8_t* data, size_t size, int64_t pts90k,
+                          std::vector<DecodedAudio>& out) {
+  if (!impl_ || !data) return;
+  Impl& d = *impl_;
+  if (d.coding != AudioCoding::MPEG) {
+    if (size <= kPesHeaderBytes) return;
+    data += kPesHeaderBytes;
+    size -= kPesHeaderBytes;
+  }
+  if (!d.parser) {
+    // LPCM: the decoder reads the 3 LPCM header bytes itself and keeps
+    // partial sample groups for the next packet.
+    d.DecodePacket(data, static_cast<int>(size), pts90k, out);
+    return;
+  }
+  int64_t pts = pts90k < 0 ? AV_NOPTS_VALUE : pts90k;
+  while (size > 0) {
+    uint8_t* frame = nullptr;
+    int frameSize = 0;
+    int used = av_parser_parse2(d.parser, d.parserContext, &frame, &frameSize, data,
+                                static_cast<int>(size), pts, AV_NOPTS_VALUE, 0);
+    if (used < 0) break;
+    pts = AV_NOPTS_VALUE;
+    data += used;
+    size -= static_cast<size_t>(used);
+    if (frameSize > 0) {
+      int64_t framePts = d.parser->pts == AV_NOPTS_VALUE ? -1 : d.parser->pts;
+      d.DecodePacket(frame, frameSize, framePts, out);
+    }
+  }
+}
+
+void AudioDecoder::Flush() {
+  if (!impl_) return;
+  Impl& d = *impl_;
+  avcodec_flush_buffers(d.decoder);
+  if (d.parser) {
+    av_parser_close(d.parser);
+    d.parser = av_parser_init(d.codec->id);
+  }
+  swr_free(&d.resampler);
+  d.inRate = 0;
+  d.inFormat = -1;
+  d.basePts = -1;
+  d.samplesSinceBase = 0;
+}
+
+}  // namespace tarnplayer
