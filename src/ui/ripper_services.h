@@ -9,6 +9,7 @@
 #include <string>
 
 #include "convert/timecode.h"
+#include "platform/message_queue.h"
 
 namespace tarn {
 
@@ -43,6 +44,10 @@ class IRipperPlayback {
   virtual DVD_HMSF_TIMECODE TotalTime() const = 0;
   virtual bool PlayTime(const DVD_HMSF_TIMECODE& time, bool wait) = 0;
   virtual void Play() = 0;
+
+  // Messages for the playback side that reach the window's queue (the
+  // graph's event message); true when handled.
+  virtual bool HandleWindowMessage(const platform::Message& /*message*/, intptr_t* /*result*/) { return false; }
 
   virtual int ClockMode() const = 0;
   virtual void SetClockMode(int mode) = 0;

@@ -60,7 +60,11 @@ intptr_t CTitleRipperBatch::HandleMessage(const platform::Message& m) {
       return 0;
     case UM_LOADING_OPEN: view_.OpenLoading(); return 0;
     case UM_LOADING_CLOSE: view_.CloseLoading(); return 0;
-    default: return 0;
+    default: {
+      intptr_t result = 0;
+      playback_.HandleWindowMessage(m, &result);
+      return result;
+    }
   }
 }
 
@@ -184,7 +188,6 @@ void CTitleRipperBatch::StartTitleRip() {
   p.startSeconds = WholeSeconds(jobWindow_.window.start);
   p.endSeconds = WholeSeconds(jobWindow_.window.end);
   p.lengthSeconds = p.endSeconds - p.startSeconds;
-  p.lastStatusPosition = PackTimecode(jobWindow_.window.start);
   p.currentSeconds = p.startSeconds.load();
 
   cs.startTitle = playback_.CurrentTitle();
