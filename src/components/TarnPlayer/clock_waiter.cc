@@ -1,0 +1,37 @@
+#include "clock_waiter.h"
+
+#include <chrono>
+
+namespace tarnplayer {
+
+void ClockWaiter::Set() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    set_ = true;
+  }
+  signalled_.notify_all();
+}
+
+bool ClockWaiter::WaitUntil(IReferenceClock* clock, int64_t due,
+                            const std::function<bool()>& abandon) {
+  while (true) {
+    if (abandon()) return false;
+    int64_t now = 0;
+    if (!clock || !Succeeded(clock->GetTime(&now)) || now >= due) return true;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      set_ = false;
+    }
+    uintptr_t cookie = 0;
+    if (!Succeeded(clock->AdviseTime(0, due, this, &cookie))) return true;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      signalled_.wait_for(lock, std::chrono::milliseconds(20), [this] { return set_; });
+    }
+    // A fired advise is gone already; one still pending is taken back, so
+    // no advise outlives this wait.
+    clock->Unadvise(cookie);
+  }
+}
+
+}  // namespace tarnplayer

@@ -1,0 +1,130 @@
+// The audio thread (decoding, callback) and the audio presenter (waits for
+// the due time, plays through SDL).
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <memory>
+
+#include "engine.h"
+
+namespace tarnplayer {
+namespace {
+
+constexpr int kSampleRate = 48000;
+constexpr int kChannels = 2;
+constexpr size_t kScratchBytes = size_t(1) << 20;
+
+struct FedAudio {
+  int64_t pts90k;
+  StreamContext context;
+};
+
+}  // namespace
+
+void Engine::AudioLoop() {
+  std::unique_ptr<AudioDecoder> decoder;
+  AudioCoding coding = AudioCoding::AC3;
+  uint64_t generation = 0;
+  std::deque<FedAudio> fed;
+  StreamContext lastContext;
+  uint32_t lastEpoch = 0;
+  int64_t lastStart100 = -1, lastEnd100 = -1;  // 100 ns on the title's timeline
+  std::vector<DecodedAudio> blocks;
+
+  auto deliver = [&](DecodedAudio& block) {
+    size_t frames = block.samples.size() / kChannels;
+    if (frames == 0) return;
+    StreamContext context = lastContext;
+    bool placed = false;
+    if (block.pts90k >= 0) {
+      for (auto it = fed.rbegin(); it != fed.rend(); ++it) {
+        if (it->pts90k == block.pts90k) {
+          context = it->context;
+          placed = true;
+          break;
+        }
+      }
+      if (!placed && !fed.empty()) {
+        context = fed.back().context;
+        placed = true;
+      }
+    }
+    int64_t start;
+    if (placed) {
+      start = (block.pts90k + context.offset90k) * 1000 / 9;
+    } else {
+      start = (context.epoch == lastEpoch && lastEnd100 >= 0) ? lastEnd100 : 0;
+    }
+    // Never back on the same timeline: an overlap starts where the last block ended.
+    if (context.epoch == lastEpoch && lastStart100 >= 0 && start <= lastStart100) start = lastEnd100;
+    if (start < 0) start = 0;
+    lastContext = context;
+    lastEpoch = context.epoch;
+    lastStart100 = start;
+    lastEnd100 = start + int64_t(frames) * 10000000 / kSampleRate;
+
+    if (!WaitForCallbacks(generation)) return;
+    StreamTimeFor(context.epoch, start);
+    size_t bytes = frames * kChannels * sizeof(int16_t);
+    size_t framesPerCall = kScratchBytes / (kChannels * sizeof(int16_t));
+    for (size_t done = 0; done < frames; done += framesPerCall) {
+      size_t count = frames - done < framesPerCall ? frames - done : framesPerCall;
+      std::memcpy(audioScratch_, block.samples.data() + done * kChannels, count * kChannels * sizeof(int16_t));
+      audioCallback_(kChannels, kSampleRate, int(count), start + int64_t(done) * 10000000 / kSampleRate,
+                     audioScratch_);
+    }
+    (void)bytes;
+    EndCallback();
+    PresentItem item;
+    item.generation = generation;
+    item.epoch = context.epoch;
+    item.start = start;
+    item.samples = std::move(block.samples);
+    uint64_t itemGeneration = generation;
+    audioOut_.Push(std::move(item), [&] { return Stale(itemGeneration); });
+  };
+
+  while (!quit_) {
+    AudioItem item;
+    if (!audioIn_.Pop(item, std::chrono::milliseconds(50))) continue;
+    if (item.generation != generation_.load()) continue;
+    if (item.generation != generation) {
+      if (decoder) decoder->Flush();
+      fed.clear();
+      generation = item.generation;
+      lastStart100 = lastEnd100 = -1;
+      lastEpoch = 0;
+      lastContext = item.context;
+    }
+    if (!decoder || coding != item.coding) {
+      decoder = std::make_unique<AudioDecoder>();
+      coding = item.coding;
+      if (!decoder->Open(coding)) {
+        decoder.reset();
+        continue;
+      }
+    }
+    if (item.pts90k >= 0) {
+      fed.push_back({item.pts90k, item.context});
+      if (fed.size() > 64) fed.pop_front();
+    }
+    if (lastStart100 < 0) lastContext = item.context;
+    blocks.clear();
+    decoder->Decode(item.bytes.data(), item.bytes.size(), item.pts90k, blocks);
+    for (DecodedAudio& block : blocks) {
+      if (Stale(generation)) break;
+      deliver(block);
+    }
+  }
+}
+
+void Engine::AudioPresentLoop() {
+  while (!quit_) {
+    PresentItem item;
+    if (!audioOut_.Pop(item, std::chrono::milliseconds(50))) continue;
+    if (!WaitDue(item, audioWaiter_)) continue;
+    if (audioOpen_) audioOutput_.Play(item.samples.data(), item.samples.size() / kChannels);
+  }
+}
+
+}  // namespace tarnplayer
