@@ -42,6 +42,7 @@ struct AudioDecoder::Impl {
   // Extrapolation for blocks whose packet had no time stamp.
   int64_t basePts = -1;
   int64_t samplesSinceBase = 0;
+  int64_t unusedPts = -1;
 
   ~Impl() {
     swr_free(&resampler);
@@ -109,15 +110,38 @@ struct AudioDecoder::Impl {
   }
 
   void DecodePacket(const uint8_t* data, int size, int64_t pts, std::vector<DecodedAudio>& out) {
+    // A packet that gives no samples (the tail of a frame cut off by a seek)
+    // hands its time stamp on to the next one.
+    if (pts < 0) pts = unusedPts;
+    unusedPts = -1;
     packet->data = const_cast<uint8_t*>(data);
     packet->size = size;
     packet->pts = AV_NOPTS_VALUE;
-    if (avcodec_send_packet(decoder, packet) < 0) return;
-    while (avcodec_receive_frame(decoder, frame) >= 0) {
-      Convert(frame, pts, out);
-      pts = -1;  // later frames of the same packet follow on by sample count
-      av_frame_unref(frame);
+    bool produced = false;
+    if (avcodec_send_packet(decoder, packet) >= 0) {
+      while (avcodec_receive_frame(decoder, frame) >= 0) {
+        Convert(frame, pts, out);
+        produced = true;
+        pts = -1;  // later frames of the same packet follow on by sample count
+        av_frame_unref(frame);
+      }
     }
+    if (!produced) unusedPts = pts;
+  }
+
+  // LPCM: the PES time stamp belongs to the first audio frame starting in the
+  // packet, `firstUnit` bytes in; the samples before it end the previous frame.
+  static int64_t LpcmPacketStart(const uint8_t* data, size_t size, int64_t pts) {
+    if (pts < 0 || size < 6) return pts;
+    static constexpr int kRates[4] = {48000, 96000, 44100, 32000};
+    const size_t firstUnit = static_cast<size_t>(data[1] << 8 | data[2]);
+    const int bits = 16 + 4 * ((data[4] >> 6) & 3);
+    const int rate = kRates[(data[4] >> 4) & 3];
+    const int channels = (data[4] & 7) + 1;
+    // The pointer counts from the byte after it; the 3 LPCM header bytes come first.
+    if (firstUnit < 4 || firstUnit - 4 > size - 6 || bits > 24) return pts;
+    const int64_t samplesBefore = static_cast<int64_t>(firstUnit - 4) * 8 / (bits * channels);
+    return pts - samplesBefore * 90000 / rate;
   }
 };
 
@@ -156,6 +180,7 @@ void AudioDecoder::Decode(const uint8_t* data, size_t size, int64_t pts90k,
                           std::vector<DecodedAudio>& out) {
   if (!impl_ || !data) return;
   Impl& d = *impl_;
+  if (d.coding == AudioCoding::LPCM) pts90k = Impl::LpcmPacketStart(data, size, pts90k);
   if (d.coding != AudioCoding::MPEG) {
     if (size <= kPesHeaderBytes) return;
     data += kPesHeaderBytes;
@@ -197,6 +222,7 @@ void AudioDecoder::Flush() {
   d.inFormat = -1;
   d.basePts = -1;
   d.samplesSinceBase = 0;
+  d.unusedPts = -1;
 }
 
 }  // namespace tarnplayer

@@ -44,6 +44,9 @@ struct VideoDecoder::Impl {
   AVFilterContext* sink = nullptr;
   int graphWidth = 0, graphHeight = 0, graphFormat = -1;
   std::deque<PendingPicture> pending;
+  // The last picture handed out, to stamp pictures whose PES had no time stamp
+  // (a picture starting inside a PES another picture's stamp belongs to).
+  int64_t lastPts = -1, lastDuration = 0;
 
   ~Impl() { Close(); }
 
@@ -125,7 +128,7 @@ struct VideoDecoder::Impl {
   }
 
   // Copies the planes out of the frame's line sizes into one packed buffer.
-  static void CopyOut(const AVFrame* f, const PendingPicture& meta,
+  void CopyOut(const AVFrame* f, const PendingPicture& meta,
                       std::vector<DecodedPicture>& out) {
     DecodedPicture picture;
     picture.width = f->width;
@@ -159,6 +162,9 @@ struct VideoDecoder::Impl {
         meta = pending.front();
         pending.pop_front();
       }
+      if (meta.pts90k < 0 && lastPts >= 0) meta.pts90k = lastPts + lastDuration;
+      lastPts = meta.pts90k;
+      lastDuration = meta.duration90k;
       CopyOut(filtered, meta, out);
       av_frame_unref(filtered);
     }
@@ -264,6 +270,7 @@ void VideoDecoder::Flush() {
   if (!impl_) return;
   avcodec_flush_buffers(impl_->decoder);
   impl_->FreeGraph();
+  impl_->lastPts = -1;
   av_parser_close(impl_->parser);
   impl_->parser = av_parser_init(AV_CODEC_ID_MPEG2VIDEO);
 }
