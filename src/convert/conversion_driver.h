@@ -27,10 +27,11 @@ inline constexpr int64_t kMinimumGoodOutputBytes = 102400;
 bool OutputLooksGood(int64_t sizeBytes);
 
 // What the threads call outside themselves; empty members use the real
-// parts (RunEncoder, PostProcess, the current core's crop).
+// parts (RunEncoder, the post-processing, the current core's crop).
+// postProcess returns false when a step failed and the output is not there.
 struct ConversionHooks {
   std::function<int(const EncoderSettings&)> runEncoder;
-  std::function<void(const std::string& format, const std::string& audioCodec,
+  std::function<bool(const std::string& format, const std::string& audioCodec,
                      const platform::MessageQueue* window)>
       postProcess;
   CoreCropAccess* crop = nullptr;

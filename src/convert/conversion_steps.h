@@ -46,6 +46,10 @@ CoreCropReading ReadCoreCrop(CoreCropAccess& crop);
 EncodeOutcome EncodeJob(const ConversionJobContext& context, const AVOutputProfile& profile,
                         const std::string& outputPath, const CoreCropReading& crop);
 
+// The format's post step (hook or the real post-processing); false when a
+// step failed and the output is not in its final form.
+bool RunPostProcess(const ConversionJobContext& context, const JobProfile& profile);
+
 // Posts UM_STOP_CONVERT to the playback core's window and waits, handling
 // messages, until no core exists any more.
 void WaitForPlayerToClose();

@@ -1,5 +1,6 @@
 // Runs the format's post step after a good encode: the context's stand-in
 // when a test gives one, else the post-processing of the output wrappers.
+// False when a step failed, so the job is not reported as completed.
 #include "app/log.h"
 #include "convert/conversion_steps.h"
 
@@ -10,16 +11,16 @@
 
 namespace tarn {
 
-void RunPostProcess(const ConversionJobContext& context, const JobProfile& profile) {
-  if (context.hooks.postProcess) {
-    context.hooks.postProcess(profile.format, profile.audioCodec, context.window);
-    return;
-  }
+bool RunPostProcess(const ConversionJobContext& context, const JobProfile& profile) {
+  if (context.hooks.postProcess) return context.hooks.postProcess(profile.format, profile.audioCodec, context.window);
 #ifdef TARN_HAVE_POST_PROCESS
-  PostProcess(profile.format, profile.audioCodec, context.window);
+  // A cancelled remux still finishes the job as usual; only a step that
+  // failed leaves no output to report.
+  return PostProcessOutput(profile.format, profile.audioCodec, context.window) != PostProcessResult::kFailed;
 #else
   Log(kLogError, "Post-processing is not built in; %s output left as the encoder wrote it\n",
       profile.format.c_str());
+  return true;
 #endif
 }
 

@@ -10,8 +10,6 @@
 
 namespace tarn {
 
-void RunPostProcess(const ConversionJobContext& context, const JobProfile& profile);  // post_process_hook.cc
-
 namespace {
 
 // The end of a recording: the window's stop procedure clears the recording
@@ -77,7 +75,7 @@ void RecorderThreadMain(const ConversionJobContext& context) {
   // A stopped recording keeps what was recorded and is post-processed too.
   SendProgressOpen(context.window, "Remuxing", outputPath);
   state.remuxRunning = 1;
-  RunPostProcess(context, jobProfile);
+  if (!RunPostProcess(context, jobProfile)) Log(kLogError, "Post-processing of %s failed\n", outputPath.c_str());
   EndRecorder(context);
 }
 

@@ -11,8 +11,6 @@
 
 namespace tarn {
 
-void RunPostProcess(const ConversionJobContext& context, const JobProfile& profile);  // post_process_hook.cc
-
 RipJob* FindCheckedJob(const std::vector<RipJob*>& rows, int32_t targetTitle) {
   for (RipJob* job : rows)
     if (job && job->checked != 0 && job->titleIndex + 1 == targetTitle) return job;
@@ -96,10 +94,14 @@ void RipperThreadMain(const ConversionJobContext& context) {
 
   SendProgressOpen(context.window, "Remuxing", outputPath);
   state.remuxRunning = 1;
-  RunPostProcess(context, jobProfile);
+  const bool postProcessed = RunPostProcess(context, jobProfile);
 
   SendToWindow(context.window, UM_PROGRESS_CLOSE, 0);
-  PostToWindow(context.window, UM_JOB_RESULT, 0);
+  if (!postProcessed) {
+    // The output never reached its final form: a failed job, not a completed one.
+    Log(kLogError, "Post-processing of %s failed\n", outputPath.c_str());
+  }
+  PostToWindow(context.window, UM_JOB_RESULT, postProcessed ? 0 : 1);
   PostToWindow(context.window, UM_NEXT_TITLE, 0);
   Log(kLogInfo, "Send ripper next title message\n");
   EndRipper();
