@@ -4,6 +4,10 @@
 #include <cmath>
 #include <numeric>
 
+extern "C" {
+#include <libavutil/rational.h>
+}
+
 namespace ridirud {
 namespace {
 
@@ -122,13 +126,10 @@ bool BuildVideoPlan(const EncoderSettings& s, const MediaInfo& info, OutputPlan*
   // The fitted picture was sized for a frame shown at the chosen display
   // aspect; tell the player through the sample aspect ratio.
   if (auto dar = ParseAspectText(s.aspect)) {
-    double sar = *dar * v.frame_height / v.frame_width;
-    int num = static_cast<int>(std::lround(sar * 10000));
-    int den = 10000;
-    int g = std::gcd(num, den);
-    if (num > 0) {
-      v.sar_num = num / g;
-      v.sar_den = den / g;
+    AVRational sar = av_d2q(*dar * v.frame_height / v.frame_width, 1000);
+    if (sar.num > 0 && sar.den > 0) {
+      v.sar_num = sar.num;
+      v.sar_den = sar.den;
     }
   }
   return true;
