@@ -1,8 +1,22 @@
 #include "ui/batch_size.h"
 
+#include <cmath>
+
+#include "platform/number_text.h"
 #include "profiles/profile_catalogue.h"
 
 namespace tarn {
+
+double EstimatedRowMB(const RipJob& job, const AVOutputProfile& profile) {
+  double rate = 0;
+  if (profile.listIndex == 307 || profile.listIndex == 308) {
+    rate = 172;
+  } else if (profile.videoBitrate.valueListCount >= 0 && profile.audioBitrate.valueListCount >= 0) {
+    if (profile.videoBitrate.valueListCount > 0) rate += std::trunc(platform::ParseDouble(profile.videoBitrate.value));
+    if (profile.audioBitrate.valueListCount > 0) rate += std::trunc(platform::ParseDouble(profile.audioBitrate.value));
+  }
+  return (job.trimmedEnd - job.trimmedStart) * rate / 1024 / 8;
+}
 
 bool DoublesBatchEstimate(const AVOutputProfile& profile) {
   const std::string& f = profile.format;
