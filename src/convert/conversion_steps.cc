@@ -25,6 +25,8 @@
 namespace tarn {
 namespace {
 
+constexpr int kPlayerCloseLimitMs = 60000;
+
 // Makes sure the output folder exists and a file can be created in it, by
 // creating and removing a probe file of a name nobody else uses. An empty
 // text on success, else the reason.
@@ -141,7 +143,15 @@ void WaitForPlayerToClose() {
   const uint32_t sink = core.eventSinkQueue.load();
   // Without a window to ask there is nobody who could close the core.
   if (sink == 0 || !platform::PostToQueue(sink, UM_STOP_CONVERT, 0, 0)) return;
-  while (core.exists.load() != 0) platform::PumpingSleep(50);
+  // The window closes the player at once; a window that never does must not
+  // hold the conversion thread (and the job's result) forever.
+  for (int waited = 0; core.exists.load() != 0; waited += 50) {
+    if (waited >= kPlayerCloseLimitMs) {
+      Log(kLogError, "The player did not close within %d s; the conversion goes on\n", kPlayerCloseLimitMs / 1000);
+      return;
+    }
+    platform::PumpingSleep(50);
+  }
 }
 
 bool OutputLooksGood(int64_t sizeBytes) { return sizeBytes > kMinimumGoodOutputBytes; }

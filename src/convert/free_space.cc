@@ -30,7 +30,8 @@ int64_t FreeMegabytes(const std::string& path) {
 }
 
 int CheckFreeSpaceWith(int64_t freeMB, double estimatedMB, const std::string& path, QuestionView& view) {
-  const int estimate = estimatedMB > 0 ? static_cast<int>(estimatedMB) : 0;
+  // Whole megabytes; an absurd estimate is held at the largest number shown.
+  const int estimate = !(estimatedMB > 0) ? 0 : estimatedMB >= 2147483647.0 ? 2147483647 : static_cast<int>(estimatedMB);
   Log(kLogInfo, "check free space destinatePath:%s, estimateSize:%d, free space:%d\n", path.c_str(), estimate,
       static_cast<int>(freeMB));
   if (freeMB >= estimate) return 0;
