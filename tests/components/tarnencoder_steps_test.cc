@@ -14,6 +14,7 @@
 #include "operations.h"
 #include "platform/dynamic_library.h"
 #include "test_support.h"
+#include "value_text.h"
 
 namespace {
 
@@ -147,6 +148,22 @@ TEST(TarnEncoderAmrModes, TheNearestModeOfTheAskedBitRateIsUsed) {
     EXPECT_EQ(tarn::encoder::NearestAmrNbMode(c.kilobits), c.mode) << c.kilobits;
   }
   EXPECT_EQ(tarn::encoder::AmrNbModeBitrate(5), 7950);
+}
+
+TEST(TarnEncoderValueText, BitRatesRatesAndChannelsAreReadFromTheProfileTexts) {
+  using tarn::encoder::ParseChannels;
+  using tarn::encoder::ParseKilobits;
+  using tarn::encoder::ParsePositiveInt;
+  EXPECT_DOUBLE_EQ(ParseKilobits("128k"), 128.0);
+  EXPECT_DOUBLE_EQ(ParseKilobits("12.2"), 12.2);
+  EXPECT_DOUBLE_EQ(ParseKilobits("7.95k"), 7.95);
+  for (const char* bad : {"", "k", "None", "Nonek", "-5", "0", "12kk", "nan", "1e999"}) EXPECT_LT(ParseKilobits(bad), 0.0) << bad;
+  EXPECT_LT(ParseKilobits(nullptr), 0.0);
+  EXPECT_EQ(ParsePositiveInt("44100"), 44100);
+  for (const char* bad : {"", "0", "-8000", "44.1", "44100Hz", "99999999999"}) EXPECT_EQ(ParsePositiveInt(bad), -1) << bad;
+  EXPECT_EQ(ParseChannels("2"), 2);
+  EXPECT_EQ(ParseChannels("1 (Mono)"), 1);
+  for (const char* bad : {"", "0", "9", "x", "Stereo"}) EXPECT_EQ(ParseChannels(bad), -1) << bad;
 }
 
 TEST_F(TarnEncoderTest, ConvertAudioFileWritesEachAudioFormat) {

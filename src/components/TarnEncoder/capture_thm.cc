@@ -73,11 +73,24 @@ Placement FitPicture(const AVFrame* picture) {
   return Placement{((kThumbWidth - width) / 2) & ~1, ((kThumbHeight - height) / 2) & ~1, width, height};
 }
 
-// The 160x120 picture in full-range YUV 4:2:0, black around the fitted video.
+bool IsFullRange(const AVFrame* picture) {
+  switch (picture->format) {
+    case AV_PIX_FMT_YUVJ420P:
+    case AV_PIX_FMT_YUVJ422P:
+    case AV_PIX_FMT_YUVJ444P:
+      return true;
+    default:
+      return picture->color_range == AVCOL_RANGE_JPEG;
+  }
+}
+
+// The 160x120 picture in full-range YUV 4:2:0 (as JPEG stores it), black
+// around the fitted video.
 FrameHandle ComposeThumbnail(const AVFrame* picture) {
   FrameHandle thumb = NewFrame();
   if (!thumb) return nullptr;
-  thumb->format = AV_PIX_FMT_YUVJ420P;
+  thumb->format = AV_PIX_FMT_YUV420P;
+  thumb->color_range = AVCOL_RANGE_JPEG;
   thumb->width = kThumbWidth;
   thumb->height = kThumbHeight;
   if (av_frame_get_buffer(thumb.get(), 0) < 0) return nullptr;
@@ -88,9 +101,12 @@ FrameHandle ComposeThumbnail(const AVFrame* picture) {
 
   const Placement place = FitPicture(picture);
   ScalerHandle scaler(sws_getContext(picture->width, picture->height, static_cast<AVPixelFormat>(picture->format),
-                                     place.width, place.height, AV_PIX_FMT_YUVJ420P, SWS_BICUBIC, nullptr,
+                                     place.width, place.height, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr,
                                      nullptr, nullptr));
   if (!scaler) return nullptr;
+  const int* coefficients = sws_getCoefficients(SWS_CS_DEFAULT);
+  sws_setColorspaceDetails(scaler.get(), coefficients, IsFullRange(picture) ? 1 : 0, coefficients, 1, 0, 1 << 16,
+                           1 << 16);
   uint8_t* target[4] = {thumb->data[0] + place.y * thumb->linesize[0] + place.x,
                         thumb->data[1] + (place.y / 2) * thumb->linesize[1] + place.x / 2,
                         thumb->data[2] + (place.y / 2) * thumb->linesize[2] + place.x / 2, nullptr};
@@ -108,7 +124,7 @@ bool EncodeJpeg(const AVFrame* thumb, std::string& bytes) {
   if (!ctx) return false;
   ctx->width = kThumbWidth;
   ctx->height = kThumbHeight;
-  ctx->pix_fmt = AV_PIX_FMT_YUVJ420P;
+  ctx->pix_fmt = AV_PIX_FMT_YUV420P;
   ctx->color_range = AVCOL_RANGE_JPEG;
   ctx->time_base = AVRational{1, 25};
   ctx->flags |= AV_CODEC_FLAG_QSCALE;
