@@ -242,8 +242,9 @@ void SubpictureDecoder::Blend(uint8_t* picture, int width, int height, int64_t p
                               bool forced) {
   Impl& d = *impl_;
   if (!picture || width <= 0 || height <= 0) return;
+  (void)forced;  // both display commands show; see the header
   const DecodedSpu* spu = d.Visible(pts90k);
-  if (!spu || (!forced && !spu->forcedStart)) return;
+  if (!spu) return;
 
   // Colour (Y, Cr, Cb) and contrast of every pixel value, outside and inside the highlight.
   struct Ink { int y, cr, cb, alpha; };
@@ -299,6 +300,11 @@ void SubpictureDecoder::Blend(uint8_t* picture, int width, int height, int64_t p
       v = static_cast<uint8_t>(v + (crSum - alphaSum * v) / 60);
     }
   }
+}
+
+bool SubpictureDecoder::ForcedAt(int64_t pts90k) {
+  const DecodedSpu* spu = impl_->Visible(pts90k);
+  return spu && spu->forcedStart;
 }
 
 void SubpictureDecoder::Flush() {

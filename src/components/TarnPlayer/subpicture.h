@@ -29,7 +29,12 @@ class SubpictureDecoder {
   // Blends what is visible at pts90k (the subtitle, and inside the highlight rectangle the
   // highlight colours and contrast) into a planar 4:2:0 picture. A menu's subpicture is shown
   // when `forced` is true even if its display command is the forced kind.
+  // Every subpicture started by either display command (normal or forced) shows while it is
+  // on screen; the caller decides whether subpictures show at all (subtitles on, or a menu).
   void Blend(uint8_t* picture, int width, int height, int64_t pts90k, bool forced);
+  // True when the subpicture on screen at pts90k was started by the forced display
+  // command: a disc shows such subpictures even while the user has subtitles off.
+  bool ForcedAt(int64_t pts90k);
   void Flush();
 
  private:
