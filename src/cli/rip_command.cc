@@ -10,6 +10,7 @@
 #include "cli/rip_choices.h"
 #include "cli/rip_console_view.h"
 #include "cli/rip_interrupt.h"
+#include "cli/rip_main.h"
 #include "cli/rip_options.h"
 #include "convert/rip_job.h"
 #include "dvd/dvd_reader_library.h"

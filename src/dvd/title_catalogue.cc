@@ -163,6 +163,42 @@ bool LoadTitleCatalogue(const std::string& folder, const CatalogueWindow& w, con
   return opened;
 }
 
+bool LoadTitleRow(const std::string& folder, int n, const CatalogueWindow& w, const DvdReaderLibrary& lib) {
+  const WindowValues values = ReadWindowValues(w);
+  lib.DisconnectDVD();
+  if (!lib.ConnectDVD(folder)) {
+    Log(kLogError, "Open DVD %s failed\n", folder.c_str());
+    return false;
+  }
+  TitleRead t;
+  if (n >= 1 && n <= lib.GetTitleNumber() && lib.PlayMovie(n)) {
+    t = ReadTitle(lib, n, lib.GetTitleInfo(n - 1), folder);
+  } else {
+    t.number = n;
+    t.entry = std::make_shared<DvdTitleEntry>();
+    t.entry->titleIndex = n - 1;
+    t.entry->discFolder = folder;
+    t.entry->movieTitle = DiscMovieTitle(folder, n);
+  }
+  lib.DisconnectDVD();
+  std::unique_ptr<RipJob> job = MakeJob(t, values);
+  w.queue->SendCall([&] {
+    SourceRows& rows = *w.rows;
+    char label[96];
+    std::snprintf(label, sizeof label, "Title%.2d(%dChapters) %s", n, t.chapters, AspectLabel(t.aspect));
+    const RipJob& j = *job;
+    const int row = rows.Insert(std::move(job), label);
+    rows.Row(row)->chapters = t.chapters;
+    rows.Row(row)->aspectCode = t.aspect;
+    rows.SetSubItem(row, 0, FormatClock(j.fullEnd - j.fullStart));
+    rows.SetSubItem(row, 1, FormatClockRange(j.trimmedStart, j.trimmedEnd));
+    rows.SetSubItem(row, 2, FileNamePart(j.destination));
+    rows.SetSubItem(row, 3, j.status);
+    rows.Refresh(row);
+  });
+  return true;
+}
+
 CatalogueLoader::CatalogueLoader(CatalogueWindow window, const DvdReaderLibrary& library)
     : window_(window), library_(library) {}
 

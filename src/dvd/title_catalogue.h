@@ -41,6 +41,13 @@ struct CatalogueWindow {
 // library could not open the disc ("Open DVD %s failed" is logged).
 bool LoadTitleCatalogue(const std::string& folder, const CatalogueWindow& window, const DvdReaderLibrary& library);
 
+// Appends the row of one title whatever its length, unchecked, for a caller
+// that names its titles itself (the command line's title choice). A title
+// the library cannot read still gets a row, without streams and length, so
+// the job can fail on it. False when the disc cannot be opened.
+bool LoadTitleRow(const std::string& folder, int titleNumber, const CatalogueWindow& window,
+                  const DvdReaderLibrary& library);
+
 // Starts one worker thread per open command. The library holds one disc at
 // a time, so builds run one after another: a second open waits for the
 // first build to end and the list then shows the disc opened last.
