@@ -32,6 +32,12 @@ SDL_AudioDeviceID OpenDevice() {
 
 }  // namespace
 
+int32_t VolumeGainQ15(int32_t hundredthsDb) {
+  if (hundredthsDb <= -10000) return 0;
+  if (hundredthsDb >= 0) return 32768;
+  return static_cast<int32_t>(std::lround(32768.0 * std::pow(10.0, hundredthsDb / 2000.0)));
+}
+
 AudioOutput::AudioOutput() = default;
 
 AudioOutput::~AudioOutput() { Close(); }
@@ -61,8 +67,7 @@ bool AudioOutput::Open() {
 void AudioOutput::SetVolume(int32_t hundredthsDb) {
   std::lock_guard lock(mutex_);
   volume_ = std::clamp(hundredthsDb, -10000, 0);
-  gainQ15_ = volume_ <= -10000 ? 0
-                               : static_cast<int32_t>(std::lround(32768.0 * std::pow(10.0, volume_ / 2000.0)));
+  gainQ15_ = VolumeGainQ15(volume_);
 }
 
 void AudioOutput::Play(const int16_t* samples, size_t frames) {

@@ -9,6 +9,10 @@
 
 namespace tarnplayer {
 
+// The gain of a volume in hundredths of a decibel as a Q15 factor
+// (32768 = unchanged, 0 = silent at -10000 and below).
+int32_t VolumeGainQ15(int32_t hundredthsDb);
+
 class AudioOutput {
  public:
   AudioOutput();
