@@ -20,6 +20,7 @@ struct EncoderLibraryState {
   Video_to_X_init_Fn init = nullptr;
   Video_to_X_do_Convert_Fn convert = nullptr;
   std::string folder;  // empty: the program folder
+  bool encoding = false;  // an encode runs: the library must stay mapped
   bool callbacksSet = false;
   EncoderCallbacks callbacks;
 };
@@ -79,6 +80,9 @@ int LoadEncoderLibrary() {
 void UnloadEncoderLibrary() {
   auto& s = State();
   std::lock_guard lock(s.mutex);
+  // Unmapping the code an encode is running in would crash it; the encode
+  // unloads the library itself when it returns.
+  if (s.encoding) return;
   UnloadLocked(s);
 }
 
@@ -95,28 +99,28 @@ int RunEncoder(const EncoderSettings& settings) {
   EncoderCallbacks callbacks;
   {
     std::lock_guard lock(s.mutex);
+    if (s.encoding) return -1;  // one encode at a time
     UnloadLocked(s);
     if (LoadLocked(s) != 0) return -1;
     init = s.init;
     convert = s.convert;
     callbacks = s.callbacksSet ? s.callbacks : ConversionEncoderCallbacks();
+    s.encoding = true;
   }
   // The block (and the texts in it) lives until the encode has returned.
   const EncoderInitBlock block(settings, callbacks);
   init(block.data());
   const int result = convert();
-  UnloadEncoderLibrary();
+  std::lock_guard lock(s.mutex);
+  s.encoding = false;
+  UnloadLocked(s);
   return result;
 }
 
-const EncoderCallbacks& EncoderCallbacksInUse() {
+EncoderCallbacks EncoderCallbacksInUse() {
   auto& s = State();
   std::lock_guard lock(s.mutex);
-  if (!s.callbacksSet) {
-    s.callbacks = ConversionEncoderCallbacks();
-    s.callbacksSet = true;
-  }
-  return s.callbacks;
+  return s.callbacksSet ? s.callbacks : ConversionEncoderCallbacks();
 }
 
 void SetEncoderCallbacks(const EncoderCallbacks& callbacks) {

@@ -14,6 +14,7 @@ inline constexpr const char* kEncoderLibraryName = "libRIDirud.so";
 // 1 when loading failed (missing library or entry point) or the library was
 // already loaded. Logs the path and handle before and after the attempt.
 int LoadEncoderLibrary();
+// Does nothing while an encode runs (the encode unloads it at its end).
 void UnloadEncoderLibrary();
 bool EncoderLibraryLoaded();
 
@@ -24,7 +25,7 @@ bool EncoderLibraryLoaded();
 int RunEncoder(const EncoderSettings& settings);
 
 // The callbacks handed to the encoder; the conversion callbacks by default.
-const EncoderCallbacks& EncoderCallbacksInUse();
+EncoderCallbacks EncoderCallbacksInUse();
 // Replaces them (tests; null members stay null in the block). Call only
 // while no encode runs.
 void SetEncoderCallbacks(const EncoderCallbacks& callbacks);

@@ -8,6 +8,11 @@
 #include "convert/stop_procedure.h"
 #include "driver_fixture.h"
 
+#if __has_include("convert/post_process.h")
+#include "convert/post_process.h"
+#define TARN_TEST_HAVE_POST_PROCESS 1
+#endif
+
 namespace tarn {
 namespace {
 
@@ -59,6 +64,33 @@ TEST_F(RecorderThread, StoppedRecordingKeepsItsFileAndIsStillPostProcessed) {
   EXPECT_EQ(Count(UM_BATCH_DONE), 1);
   EXPECT_EQ(Count(UM_JOB_RESULT), 0);
   EXPECT_EQ(Conversion().recording.load(), 0);  // cleared by the stop procedure
+}
+
+TEST_F(RecorderThread, StoppedFlvRecordingGetsItsPageFromTheRealPostStep) {
+#ifndef TARN_TEST_HAVE_POST_PROCESS
+  GTEST_SKIP() << "post-processing is not built";
+#else
+  test::TempDir program;
+  test::WriteFile(program / "flv_player.swf", "player");
+  SetPostProcessProgramFolder(program.path());
+  context_.hooks.postProcess = nullptr;
+  EncoderWritesUntilStopped();
+  bool stopped = false;
+  Run(RecorderThreadMain, [&] {
+    if (stopped || test::ReadFile(out_ / "Rec.flv").size() < 150000) return;
+    stopped = true;
+    Conversion().userStopped = 1;
+    RunStopProcedure(StopCaller::kPlayerRecorder, [] {});
+  });
+  SetPostProcessProgramFolder("");
+  ASSERT_TRUE(stopped);
+  EXPECT_GE(test::ReadFile(out_ / "Rec.flv").size(), 150000u);
+  const std::string page = test::ReadFile(out_ / "Rec.html");
+  EXPECT_NE(page.find("flv_player.swf?file=Rec.flv"), std::string::npos) << page;
+  EXPECT_NE(page.find("width=320 height=240"), std::string::npos) << page;
+  EXPECT_EQ(test::ReadFile(out_ / "flv_player.swf"), "player");
+  EXPECT_EQ(Count(UM_BATCH_DONE), 1);
+#endif
 }
 
 TEST_F(RecorderThread, TooSmallRecordingSkipsThePostStepButStillEnds) {

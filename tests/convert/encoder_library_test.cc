@@ -19,6 +19,13 @@ int CountStop() {
   return 1;
 }
 
+bool g_loadedDuringEncode = false;
+int UnloadFromInside() {
+  UnloadEncoderLibrary();  // e.g. a window ending its batch too early
+  g_loadedDuringEncode = EncoderLibraryLoaded();
+  return 1;
+}
+
 class EncoderLibrary : public ::testing::Test {
  protected:
   void TearDown() override {
@@ -102,6 +109,28 @@ TEST_F(EncoderLibrary, RunHandsTheBlockAndCallbacksToTheLibraryAndUnloadsIt) {
   EXPECT_NE(dump.find("format=mp4\n"), std::string::npos);
   EXPECT_NE(dump.find("scaled=864:484\nframe=864:484\ncrop=\n"), std::string::npos);
   EXPECT_NE(dump.find("title=Film\nthreads=3\nwidth=864\nheight=484\n"), std::string::npos) << dump;
+}
+
+}  // namespace
+}  // namespace tarn
+
+namespace tarn {
+namespace {
+
+TEST_F(EncoderLibrary, UnloadDuringAnEncodeWaitsForItsEnd) {
+  test::TempDir dir;
+  SetEncoderLibraryFolder(TARN_TEST_STANDIN_ENCODER_DIR);
+  setenv("TARN_STANDIN_BYTES", "10", 1);
+  EncoderCallbacks cb;
+  cb.stopTest = &UnloadFromInside;
+  SetEncoderCallbacks(cb);
+  EncoderSettings s;
+  s.outputFile = dir / "a.mp4";
+  g_loadedDuringEncode = false;
+  EXPECT_EQ(RunEncoder(s), 0);  // no crash: the code stayed mapped
+  EXPECT_TRUE(g_loadedDuringEncode);
+  EXPECT_FALSE(EncoderLibraryLoaded());
+  EXPECT_EQ(EncoderCallbacksInUse().stopTest, &UnloadFromInside);
 }
 
 }  // namespace
