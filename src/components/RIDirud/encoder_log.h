@@ -1,5 +1,6 @@
-// Diagnostic lines to the host's EncoderLog callback, and FFmpeg's own error
-// messages routed there while an encode runs.
+// Diagnostic lines to the host's EncoderLog callback. FFmpeg's own logging
+// is left alone: it is process-wide and other components of the host share
+// it, so failures are reported here from FFmpeg's return codes instead.
 #ifndef TARN_COMPONENTS_RIDIRUD_ENCODER_LOG_H
 #define TARN_COMPONENTS_RIDIRUD_ENCODER_LOG_H
 
@@ -9,11 +10,7 @@ namespace ridirud {
 
 class EncoderLogger {
  public:
-  // Routes FFmpeg's errors to log until destroyed.
-  explicit EncoderLogger(EncoderLogFn log);
-  ~EncoderLogger();
-  EncoderLogger(const EncoderLogger&) = delete;
-  EncoderLogger& operator=(const EncoderLogger&) = delete;
+  explicit EncoderLogger(EncoderLogFn log) : log_(log) {}
 
   // printf-style; the text should end in "\n".
   void operator()(const char* format, ...) const __attribute__((format(printf, 2, 3)));

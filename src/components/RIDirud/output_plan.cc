@@ -69,7 +69,7 @@ bool BuildVideoPlan(const EncoderSettings& s, const MediaInfo& info, OutputPlan*
   v.frame_height = frame.height;
 
   PictureSize scaled = frame;
-  if (!s.scaled_size.empty()) {
+  if (!s.scaled_size.empty() && s.scaled_size != "Original") {
     auto parsed = ParseSizeText(s.scaled_size);
     if (!parsed) {
       *error = "scaled size \"" + s.scaled_size + "\" is not a size";
