@@ -35,7 +35,7 @@ bool Engine::Open(const std::string& path) {
     return false;
   }
   dvdnav_set_readahead_flag(nav, 1);
-  dvdnav_set_PGC_positioning_flag(nav, 0);
+  dvdnav_set_PGC_positioning_flag(nav, 1);  // time search over the whole title
   nav_ = nav;
   path_ = trimmed;
   audioOpen_ = audioOutput_.Open();

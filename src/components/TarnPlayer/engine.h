@@ -20,6 +20,7 @@
 #include "blocking_queue.h"
 #include "clock_waiter.h"
 #include "event_queue.h"
+#include "ps_demux.h"
 #include "subpicture.h"
 
 struct dvdnav_s;
@@ -164,6 +165,7 @@ class Engine {
   void WaitForNav(int64_t timeoutMs);
   int32_t DomainLocked() const;
   int ActiveAudioPhysicalLocked() const;
+  bool ActiveAudioLocked(int* physical, PesKind* kind) const;
   int ActiveSpuPhysicalLocked(bool* hidden) const;
   int LogicalAudioLocked(int physical) const;
   int LogicalSpuLocked(int physical) const;
@@ -264,8 +266,8 @@ class Engine {
   bool audioOpen_ = false;
 
   EventQueue events_;
-  BlockingQueue<VideoItem> videoIn_{768};
-  BlockingQueue<AudioItem> audioIn_{384};
+  BlockingQueue<VideoItem> videoIn_{160};
+  BlockingQueue<AudioItem> audioIn_{96};
   BlockingQueue<PresentItem> videoOut_{3};
   BlockingQueue<PresentItem> audioOut_{6};
   ClockWaiter videoWaiter_, audioWaiter_, stillWaiter_;

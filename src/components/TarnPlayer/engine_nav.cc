@@ -45,6 +45,25 @@ int Engine::ActiveAudioPhysicalLocked() const {
   return dvdnav_get_active_audio_stream(nav_);
 }
 
+// Physical stream numbers count per coding (AC-3 0x80+n, MPEG 0xC0+n, LPCM
+// 0xA0+n), so a pack's audio belongs to the stream only when its coding is
+// the logical stream's too.
+bool Engine::ActiveAudioLocked(int* physical, PesKind* kind) const {
+  *physical = ActiveAudioPhysicalLocked();
+  if (*physical < 0) return false;
+  int logical = LogicalAudioLocked(*physical);
+  audio_attr_t attr{};
+  if (dvdnav_get_audio_attr(nav_, uint8_t(logical), &attr) != DVDNAV_STATUS_OK) return false;
+  switch (attr.audio_format) {
+    case 0: *kind = PesKind::Ac3; return true;
+    case 2:
+    case 3: *kind = PesKind::MpegAudio; return true;
+    case 4: *kind = PesKind::Lpcm; return true;
+    case 6: *kind = PesKind::Dts; return true;
+    default: return false;
+  }
+}
+
 int Engine::ActiveSpuPhysicalLocked(bool* hidden) const {
   *hidden = false;
   if (spuOverride_ >= 0) {
@@ -236,7 +255,9 @@ void Engine::HandleBlock(const uint8_t* block, int length, std::vector<VideoItem
     readErrors_ = 0;
   }
   if (payloads.empty()) return;
-  int audioStream = ActiveAudioPhysicalLocked();
+  int audioStream = -1;
+  PesKind audioKind = PesKind::Other;
+  if (!ActiveAudioLocked(&audioStream, &audioKind)) audioStream = -1;
   bool spuHidden = false;
   int spuStream = ActiveSpuPhysicalLocked(&spuHidden);
   context_.spuHidden = spuHidden;
@@ -256,7 +277,7 @@ void Engine::HandleBlock(const uint8_t* block, int length, std::vector<VideoItem
       case PesKind::Dts:
       case PesKind::Lpcm:
       case PesKind::MpegAudio: {
-        if (payload.stream != audioStream) break;
+        if (payload.stream != audioStream || payload.kind != audioKind) break;
         AudioItem item;
         item.generation = generation_.load();
         item.context = context_;
