@@ -202,12 +202,18 @@ HRESULT Engine::GetCurrentVideoAttributes(DVD_VideoAttributes* attributes) {
   std::memset(attributes, 0, sizeof(*attributes));
   attributes->ulAspectX = aspect == 3 ? 16 : 4;
   attributes->ulAspectY = aspect == 3 ? 9 : 3;
-  attributes->ulFrameRate = (height == 480 || height == 240) ? 60 : 50;
+  attributes->ulFrameRate = (height == 480 || height == 240) ? 60 : 50;  // NTSC or PAL
   attributes->ulSourceResolutionX = width;
   attributes->ulSourceResolutionY = height;
   {
+    // The pictures say the true source size (the IFO may give a full-height
+    // frame for half-height video).
     std::lock_guard<std::mutex> locationLock(locationMutex_);
     attributes->fIsInterlaced = lastInterlaced_ ? 1 : 0;
+    if (lastWidth_ > 0) {
+      attributes->ulSourceResolutionX = uint32_t(lastWidth_);
+      attributes->ulSourceResolutionY = uint32_t(lastHeight_);
+    }
   }
   return S_OK;
 }
