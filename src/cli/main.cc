@@ -10,6 +10,7 @@
 #include "app/log.h"
 #include "app/settings.h"
 #include "cli/cli_context.h"
+#include "cli/rip_main.h"
 #include "platform/paths.h"
 #include "profiles/profile_catalogue.h"
 
@@ -23,6 +24,11 @@ constexpr const char* kUsage =
     "  profiles [--json]           list the output profile catalogue\n"
     "  settings [--json] [--save]  show the settings; --save writes Settings.ini back\n"
     "  list DISC [--json]          list the titles of a DVD (folder, ISO image or device)\n"
+    "  seek DISC --title N [--json]\n"
+    "                              bring playback to title N as the title ripper does\n"
+    "  play DISC [--title N] [--seconds S] [--clock 0|1] [--json]\n"
+    "                              play S seconds of disc time and count what was decoded\n"
+    "%s"
     "\n"
     "Options:\n"
     "  --home DIR   settings folder (default: $TARN_ORVANE_HOME, else ~/.config/tarn-orvane)\n"
@@ -38,6 +44,7 @@ int UsageError(const std::string& message) {
 }
 
 int Main(int argc, char** argv) {
+  if (IsRipCommandLine(argc, argv)) return RipMain(argc, argv);
   CliContext ctx;
   ctx.programFolder = platform::ProgramFolder();
   std::string command;
@@ -47,7 +54,7 @@ int Main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
+      std::printf(kUsage, kRipUsage);
       return kExitOk;
     } else if (arg == "--version") {
       std::printf("%s\n", ReadLinkInfo(ctx.programFolder, "Version").c_str());
@@ -59,6 +66,9 @@ int Main(int argc, char** argv) {
       ctx.json = true;
     } else if (arg == "--save") {
       save = true;
+    } else if (arg == "--title" || arg == "--seconds" || arg == "--clock") {
+      if (++i >= argc) return UsageError(arg + " needs a value");
+      ctx.values[arg.substr(2)] = argv[i];
     } else if (arg == "--verbose") {
       verbose = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -70,9 +80,12 @@ int Main(int argc, char** argv) {
     }
   }
   if (command.empty()) return UsageError("no command given (see --help)");
-  if (command != "profiles" && command != "settings" && command != "list")
+  if (command != "profiles" && command != "settings" && command != "list" && command != "seek" &&
+      command != "play")
     return UsageError("unknown command " + command + " (see --help)");
   if (save && command != "settings") return UsageError("--save belongs to the settings command");
+  if (!ctx.values.empty() && command != "seek" && command != "play")
+    return UsageError("--title, --seconds and --clock belong to the seek and play commands");
 
   if (!home.empty()) ::setenv("TARN_ORVANE_HOME", home.c_str(), 1);
   ctx.settingsFolder = platform::SettingsFolder();
@@ -93,6 +106,8 @@ int Main(int argc, char** argv) {
 
   if (command == "profiles") return ctx.args.empty() ? RunProfiles(ctx) : UsageError("profiles takes no argument");
   if (command == "settings") return ctx.args.empty() ? RunSettings(ctx, save) : UsageError("settings takes no argument");
+  if (command == "seek") return RunSeek(ctx);
+  if (command == "play") return RunPlay(ctx);
   return RunList(ctx);
 }
 
