@@ -117,6 +117,29 @@ TEST(VideoDecoderStill, DrainGivesTheOnlyPictureOfAStill) {
   EXPECT_EQ(pictures.size(), 1u);
 }
 
+// A menu of another size followed by a title: every picture of both comes out
+// at its own size, in order.
+TEST(VideoDecoderSizes, FollowsASizeChangeWithoutLosingPictures) {
+  tarn::test::TempDir dir;
+  const std::string small = dir / "small.vob", large = dir / "large.vob";
+  ASSERT_TRUE(RunFfmpeg("-f lavfi -i testsrc=size=352x288:rate=25 -frames:v 10 -c:v mpeg2video -f vob " + small));
+  ASSERT_TRUE(RunFfmpeg("-f lavfi -i testsrc=size=720x576:rate=25 -frames:v 5 -c:v mpeg2video -f vob " + large));
+  VideoDecoder decoder;
+  ASSERT_TRUE(decoder.Open());
+  std::vector<DecodedPicture> pictures;
+  for (const std::string& file : {small, large}) {
+    for (const auto& pes : ReadProgramStream(file))
+      if (pes.streamId == 0xE0) decoder.Decode(pes.payload.data(), pes.payload.size(), pes.pts, pictures);
+  }
+  decoder.Drain(pictures);
+  ASSERT_EQ(pictures.size(), 15u);
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(pictures[i].width, i < 10 ? 352 : 720);
+    EXPECT_EQ(pictures[i].data.size(), static_cast<size_t>(pictures[i].width) * pictures[i].height * 3 / 2);
+  }
+}
+
 // A moving pattern shot at 50 fields per second and coded interlaced comes out
 // one picture per coded picture, flagged interlaced, without combing.
 TEST(VideoDecoderInterlaced, DeinterlacesOnePicturePerPicture) {

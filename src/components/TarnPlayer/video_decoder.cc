@@ -47,6 +47,7 @@ struct VideoDecoder::Impl {
   // The last picture handed out, to stamp pictures whose PES had no time stamp
   // (a picture starting inside a PES another picture's stamp belongs to).
   int64_t lastPts = -1, lastDuration = 0;
+  int sentWidth = 0, sentHeight = 0;  // picture size of the stream being decoded
 
   ~Impl() { Close(); }
 
@@ -88,6 +89,7 @@ struct VideoDecoder::Impl {
     FreeGraph();
     graph = avfilter_graph_alloc();
     if (!graph) return false;
+    graph->nb_threads = kDecoderThreads;  // the engine's other threads need the second core
     char args[256];
     AVRational sar = f->sample_aspect_ratio.num ? f->sample_aspect_ratio : AVRational{1, 1};
     snprintf(args, sizeof args, "video_size=%dx%d:pix_fmt=%d:time_base=1/90000:pixel_aspect=%d/%d",
@@ -202,6 +204,12 @@ struct VideoDecoder::Impl {
     }
   }
 
+  void DrainDecoder(std::vector<DecodedPicture>& out) {
+    avcodec_send_packet(decoder, nullptr);
+    ReceiveDecoded(out);
+    avcodec_flush_buffers(decoder);
+  }
+
   void SendPicture(const uint8_t* data, int size, int64_t pts) {
     packet->data = const_cast<uint8_t*>(data);
     packet->size = size;
@@ -222,6 +230,14 @@ struct VideoDecoder::Impl {
       data += used;
       size -= static_cast<size_t>(used);
       if (pictureSize > 0) {
+        // A new picture size (a menu, then a title) makes the decoder start
+        // over and drop the picture it holds back: let that one out first.
+        const int width = parser->width, height = parser->height;
+        if (width > 0 && height > 0) {
+          if (sentWidth > 0 && (width != sentWidth || height != sentHeight)) DrainDecoder(out);
+          sentWidth = width;
+          sentHeight = height;
+        }
         SendPicture(picture, pictureSize, parser->pts);
         ReceiveDecoded(out);
       }
@@ -257,9 +273,7 @@ void VideoDecoder::Drain(std::vector<DecodedPicture>& out) {
   if (!impl_) return;
   // The parser holds the last picture until it sees the next start code.
   impl_->Parse(nullptr, 0, AV_NOPTS_VALUE, out, true);
-  avcodec_send_packet(impl_->decoder, nullptr);
-  impl_->ReceiveDecoded(out);
-  avcodec_flush_buffers(impl_->decoder);
+  impl_->DrainDecoder(out);
   impl_->DrainGraph(out);
   // The parser keeps no usable state after a flush: start a fresh one.
   av_parser_close(impl_->parser);
@@ -271,6 +285,7 @@ void VideoDecoder::Flush() {
   avcodec_flush_buffers(impl_->decoder);
   impl_->FreeGraph();
   impl_->lastPts = -1;
+  impl_->sentWidth = impl_->sentHeight = 0;
   av_parser_close(impl_->parser);
   impl_->parser = av_parser_init(AV_CODEC_ID_MPEG2VIDEO);
 }
