@@ -41,6 +41,7 @@ double CombScore(const uint8_t* luma, int width, int height) {
 }
 
 struct RateCase {
+  const char* codec;
   const char* rate;
   int frames;
   int64_t duration;
@@ -51,7 +52,7 @@ class VideoDecoderTest : public ::testing::TestWithParam<RateCase> {
   tarn::test::TempDir dir_;
 };
 
-// Progressive MPEG-2 with B-frames: every picture comes out once, in
+// Progressive MPEG-2 and MPEG-1 with B-frames: every picture comes out once, in
 // presentation order, with its time stamp, the rate's duration and exactly
 // the pixels ffmpeg's own decode gives.
 TEST_P(VideoDecoderTest, DecodesEveryPictureInOrderWithTimeStamps) {
@@ -59,7 +60,7 @@ TEST_P(VideoDecoderTest, DecodesEveryPictureInOrderWithTimeStamps) {
   const std::string vob = dir_ / "video.vob", raw = dir_ / "video.yuv";
   ASSERT_TRUE(RunFfmpeg(std::string("-f lavfi -i testsrc=size=352x288:rate=") + c.rate +
                         " -frames:v " + std::to_string(c.frames) +
-                        " -c:v mpeg2video -bf 2 -g 12 -b:v 1500k -f vob " + vob));
+                        " -c:v " + c.codec + " -bf 2 -g 12 -b:v 1500k -f vob " + vob));
   ASSERT_TRUE(RunFfmpeg("-i " + vob + " -f rawvideo -pix_fmt yuv420p " + raw));
   const auto packets = ReadProgramStream(vob);
   const int64_t firstPts = FirstPts(packets, 0xE0);
@@ -85,7 +86,9 @@ TEST_P(VideoDecoderTest, DecodesEveryPictureInOrderWithTimeStamps) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, VideoDecoderTest,
-                         ::testing::Values(RateCase{"25", 30, 3600}, RateCase{"30000/1001", 30, 3003}));
+                         ::testing::Values(RateCase{"mpeg2video", "25", 30, 3600},
+                                           RateCase{"mpeg2video", "30000/1001", 30, 3003},
+                                           RateCase{"mpeg1video", "25", 30, 3600}));
 
 TEST(VideoDecoderStill, DrainGivesTheOnlyPictureOfAStill) {
   tarn::test::TempDir dir;
