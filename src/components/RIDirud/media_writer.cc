@@ -107,6 +107,9 @@ bool MediaWriter::OpenAudio(const OutputPlan& plan, std::string* error) {
   audio_->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
   audio_->bit_rate = a.bit_rate;
   audio_->time_base = AVRational{1, a.sample_rate};
+  // The fast AAC coder takes half the time of the default one for music and
+  // speech, which keeps the audio small next to the picture encoding.
+  if (a.encoder == "aac") av_opt_set(audio_->priv_data, "aac_coder", "fast", 0);
   if (format_->oformat->flags & AVFMT_GLOBALHEADER) audio_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   int rc = avcodec_open2(audio_, codec, nullptr);
   if (rc < 0) {
