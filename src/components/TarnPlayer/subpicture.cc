@@ -24,7 +24,13 @@ struct DecodedSpu {
   uint8_t colour[4] = {0, 0, 0, 0};    // CLUT index for pixel value 0..3
   uint8_t contrast[4] = {0, 0, 0, 0};  // 0 transparent .. 15 opaque
   std::vector<uint8_t> pixels;         // width*height pixel values 0..3
+  // Per line, the first and last column (area relative) holding a value other
+  // than 0, so blending skips the clear background; first > last: none.
+  std::vector<int> firstSet, lastSet;
 };
+
+// DVD pictures are at most 720x576; anything far larger is a damaged packet.
+constexpr int kMaxAreaSide = 1024;
 
 // Reads the nibble-coded runs of one field into every second line.
 class RleReader {
@@ -121,7 +127,8 @@ bool ParseSpu(const uint8_t* data, size_t size, int64_t pts, DecodedSpu& spu) {
           spu.y = sy;
           spu.width = ex - sx + 1;
           spu.height = ey - sy + 1;
-          haveArea = spu.width > 0 && spu.height > 0;
+          haveArea = spu.width > 0 && spu.height > 0 && spu.width <= kMaxAreaSide &&
+                     spu.height <= kMaxAreaSide;
           i += 6;
           break;
         }
@@ -152,6 +159,16 @@ bool ParseSpu(const uint8_t* data, size_t size, int64_t pts, DecodedSpu& spu) {
   RleReader bottom(data, size, bottomOffset);
   top.Field(spu, 0);
   bottom.Field(spu, 1);
+  spu.firstSet.assign(spu.height, spu.width);
+  spu.lastSet.assign(spu.height, -1);
+  for (int line = 0; line < spu.height; ++line) {
+    const uint8_t* row = spu.pixels.data() + static_cast<size_t>(line) * spu.width;
+    for (int x = 0; x < spu.width; ++x) {
+      if (row[x] == 0) continue;
+      spu.firstSet[line] = std::min(spu.firstSet[line], x);
+      spu.lastSet[line] = x;
+    }
+  }
   return true;  // a short bitmap keeps what it has: the rest stays transparent
 }
 
@@ -267,10 +284,30 @@ void SubpictureDecoder::Blend(uint8_t* picture, int width, int height, int64_t p
   const int x0 = std::max(spu->x, 0), x1 = std::min(spu->x + spu->width, width);
   const int y0 = std::max(spu->y, 0), y1 = std::min(spu->y + spu->height, height);
   if (x0 >= x1 || y0 >= y1) return;
+  // The columns [first, last] of picture line py that can show anything.
+  const bool clearShows = normal[0].alpha != 0;
+  auto span = [&](int py, int& first, int& last) {
+    const int line = py - spu->y;
+    if (clearShows) {
+      first = x0;
+      last = x1 - 1;
+      return;
+    }
+    first = spu->x + spu->firstSet[line];
+    last = spu->x + spu->lastSet[line];
+    if (d.haveHighlight && py >= hl.sy && py <= hl.ey && hl.sx <= hl.ex) {
+      first = std::min(first, hl.sx);
+      last = std::max(last, hl.ex);
+    }
+    first = std::max(first, x0);
+    last = std::min(last, x1 - 1);
+  };
   uint8_t* luma = picture;
   for (int py = y0; py < y1; ++py) {
     uint8_t* row = luma + static_cast<size_t>(py) * width;
-    for (int px = x0; px < x1; ++px) {
+    int first, last;
+    span(py, first, last);
+    for (int px = first; px <= last; ++px) {
       const Ink& ink = inkAt(px, py);
       if (ink.alpha == 0) continue;
       row[px] = static_cast<uint8_t>(row[px] + (ink.y - row[px]) * ink.alpha / 15);
@@ -281,7 +318,16 @@ void SubpictureDecoder::Blend(uint8_t* picture, int width, int height, int64_t p
   uint8_t* planeU = picture + static_cast<size_t>(width) * height;
   uint8_t* planeV = planeU + static_cast<size_t>(chromaWidth) * chromaHeight;
   for (int cy = y0 / 2; cy < (y1 + 1) / 2 && cy < chromaHeight; ++cy) {
-    for (int cx = x0 / 2; cx < (x1 + 1) / 2 && cx < chromaWidth; ++cx) {
+    int first = x1, last = -1;
+    for (int j = 0; j < 2; ++j) {
+      const int py = 2 * cy + j;
+      if (py < y0 || py >= y1) continue;
+      int f, l;
+      span(py, f, l);
+      first = std::min(first, f);
+      last = std::max(last, l);
+    }
+    for (int cx = first / 2; cx <= last / 2 && cx < chromaWidth; ++cx) {
       int alphaSum = 0, crSum = 0, cbSum = 0;
       for (int j = 0; j < 2; ++j) {
         for (int i = 0; i < 2; ++i) {
