@@ -239,11 +239,13 @@ bool FrameExchange::TakeAudio(unsigned char* destination, int64_t sampleFrames) 
     std::memcpy(destination, audioRing_ + from, static_cast<size_t>(b));
     next = from + b;
   }
-  std::lock_guard<std::mutex> lock(audioLock_);
+  std::unique_lock<std::mutex> lock(audioLock_);
   readOffset_.store(next, std::memory_order_release);
   const int64_t left = bytesBuffered_.load() - b;
   bytesBuffered_.store(left, std::memory_order_release);
   PublishAudioCountsLocked();
+  lock.unlock();
+  // Cannot happen while only written bytes are handed out; kept as a guard.
   if (left < 0) Log(kLogInfo, "get audio frame detect arp> asp\n");
   return true;
 }
@@ -323,7 +325,7 @@ FrameExchange& Exchange() {
 void ResetExchange() {
   Exchange().Reset();
   Progress().lastStatusPosition = 0;
-  CurrentJobRange().endReached = 0;
+  SetOpenJobRange();
   Conversion().stopRequest = 1;
 }
 

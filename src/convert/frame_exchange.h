@@ -171,8 +171,8 @@ FrameExchange& Exchange();
 
 // Resets the process-wide exchange, sets the rip progress record's last
 // status position to 0 and the conversion state's stop request to 1; the job
-// starter clears the stop request right after. Also clears the job range's
-// end-reached mark (the range itself is kept).
+// starter clears the stop request right after. Also opens the job range
+// (job_range.h): a job starter sets its range after the reset.
 void ResetExchange();
 // The 1 MiB scratch buffers handed to the engine (allocated on first use).
 unsigned char* VideoScratch();

@@ -6,12 +6,12 @@
 // precision, and the first picture that starts at or after `end` marks the
 // end as reached, which ends the encode once the rings are drained.
 //
-// The job starters set the range before they start a job: SetJobRange for a
-// trimmed (or whole, with the title's length as end) job, SetOpenJobRange
-// when the end is unknown (a recording); an open end leaves the stop to the
-// title change and to the position test on the rip progress record.
-// ResetExchange keeps the range (so it may be set before or after the reset)
-// and only clears `endReached`.
+// Every ResetExchange opens the range ([0, open end), endReached cleared), so
+// a preview or a recording never inherits the range of an earlier job. A job
+// starter sets the range after its last ResetExchange and before it starts
+// the job: SetJobRange for a trimmed job or a whole title (its length as the
+// end). With an open end the job stops at the title change or by the
+// whole-second position test on the rip progress record.
 #include <atomic>
 #include <cstdint>
 #include <limits>

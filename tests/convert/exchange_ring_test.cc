@@ -195,7 +195,7 @@ TEST_F(ExchangeRingTest, ResetExchangeClearsRingsAndTimingAndRequestsStop) {
   EXPECT_EQ(x.Slot(0).pixels[0], 0);
 
   // The process-wide reset also asks for a stop, clears the status position
-  // and the end mark, and keeps the job's range.
+  // and opens the job range, so nothing inherits an earlier job's range.
   Conversion().stopRequest = 0;
   Progress().lastStatusPosition = 1234;
   SetJobRange(10, 20);
@@ -204,11 +204,10 @@ TEST_F(ExchangeRingTest, ResetExchangeClearsRingsAndTimingAndRequestsStop) {
   EXPECT_EQ(Conversion().stopRequest.load(), 1);
   EXPECT_EQ(Progress().lastStatusPosition.load(), 0u);
   EXPECT_EQ(CurrentJobRange().endReached.load(), 0);
-  EXPECT_EQ(CurrentJobRange().start.load(), 10);
-  EXPECT_EQ(CurrentJobRange().end.load(), 20);
+  EXPECT_EQ(CurrentJobRange().start.load(), 0);
+  EXPECT_EQ(CurrentJobRange().end.load(), kOpenRangeEnd);
   EXPECT_NE(VideoScratch(), nullptr);
   EXPECT_NE(AudioScratch(), nullptr);
-  SetOpenJobRange();
 }
 
 struct ThrottleCase {
