@@ -81,6 +81,19 @@ TEST(EncodeRunTest, SupplyStopFinishesAPlayableFile) {
   EXPECT_NEAR(std::strtod(probe.format["duration"].c_str(), nullptr), 1.2, 0.1);
 }
 
+TEST(EncodeRunTest, NothingYetRepliesAreAskedAgain) {
+  tarn::test::TempDir dir;
+  tarn::test::TestSource source;
+  source.pictures = 25;
+  source.empty_replies = 2;
+  tarn::test::TestEncoderHost host(source);
+  const std::string output = dir / "waits.mp4";
+  ASSERT_EQ(Encode(host, kMp4H264, output), ridirud::kEncodeOk);
+  tarn::test::MediaProbe probe = tarn::test::ProbeMedia(output);
+  ASSERT_NE(probe.Stream("video"), nullptr);
+  EXPECT_EQ(std::atoi(probe.Stream("video")->at("nb_read_frames").c_str()), 25);
+}
+
 TEST(EncodeRunTest, MetadataReachesMp4AndMp3) {
   const tarn::test::EncodeMetadata meta{"Night Train", "Some Author", "Disc One", "Drama", "2026", "7", "made here"};
   const EncodeProfile mp3{"mp3", "None", "None", "Original", "", "", "None", "mp3", "128", "44100", "2"};
@@ -133,6 +146,47 @@ TEST(EncodeRunTest, ThreeGpCarriesTheAuthorField) {
   const std::string bytes = tarn::test::ReadFile(output);
   EXPECT_NE(bytes.find(std::string("titl\0\0\0\0\x15\xc7" "Clip", 14)), std::string::npos);
   EXPECT_NE(bytes.find(std::string("auth\0\0\0\0\x15\xc7" "Some Author", 21)), std::string::npos);
+}
+
+TEST(EncodeRunTest, AspectChoiceIsWrittenToTheContainer) {
+  struct Case {
+    const char* aspect;
+    const char* sar;
+    const char* dar;
+  } cases[] = {{"16:9", "32:27", "16:9"}, {"4:3", "8:9", "4:3"}, {"Keep original aspect rate", "1:1", "3:2"}};
+  for (const Case& c : cases) {
+    tarn::test::TempDir dir;
+    tarn::test::TestSource source;
+    source.width = 720;
+    source.height = 480;
+    source.pictures = 5;
+    tarn::test::TestEncoderHost host(source);
+    EncodeProfile p{"mp4", "mpeg4", "2000", "720:480", "", "", "29.97", "aac", "128", "48000", "2"};
+    p.aspect = c.aspect;
+    const std::string output = dir / "tv.mp4";
+    ASSERT_EQ(Encode(host, p, output), ridirud::kEncodeOk);
+    const std::string shown = tarn::test::RunCommandForTest(
+        "ffprobe -v error -select_streams v:0 -show_entries stream=sample_aspect_ratio,display_aspect_ratio "
+        "-of default=nw=1 '" + output + "'");
+    EXPECT_NE(shown.find(std::string("sample_aspect_ratio=") + c.sar), std::string::npos) << c.aspect << shown;
+    EXPECT_NE(shown.find(std::string("display_aspect_ratio=") + c.dar), std::string::npos) << c.aspect << shown;
+  }
+}
+
+TEST(EncodeRunTest, AudioOnlyStillPullsEveryPicture) {
+  // The host's picture ring must keep moving while only audio is written.
+  tarn::test::TempDir dir;
+  tarn::test::TestSource source;
+  source.width = 720;
+  source.height = 576;
+  source.pictures = 40;
+  tarn::test::TestEncoderHost host(source);
+  const std::string output = dir / "temp.mp3";
+  ASSERT_EQ(Encode(host, {"wav", "None", "None", "Original", "", "", "None", "pcm_s16le", "128", "44100", "2"},
+                   output),
+            ridirud::kEncodeOk);
+  EXPECT_EQ(host.served(), 40);
+  EXPECT_EQ(host.audio_frames(), 48000 * 40 / 25);
 }
 
 // The shared library as the host loads it.

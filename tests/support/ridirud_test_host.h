@@ -82,6 +82,7 @@ struct TestSource {
   int tone_amplitude = 8000;
   bool abort_media_info = false;     // FetchMediaInfo returns -1
   int supply_stop_after = -1;        // SupplyVideoFrame returns -1 after that many pictures
+  int empty_replies = 0;             // "nothing yet" answers before each picture
   // Draws picture `index` into the three planes (Y, U, V; chroma half size).
   std::function<void(int index, uint8_t* y, uint8_t* u, uint8_t* v, int width, int height)> draw;
 };
@@ -185,6 +186,11 @@ class TestEncoderHost {
   static int SupplyVideoFrame(VideoRequest* request, unsigned char* destination) {
     TestEncoderHost* h = current();
     if (h->source_.supply_stop_after >= 0 && h->served_ >= h->source_.supply_stop_after) return -1;
+    if (h->empty_left_ > 0) {
+      --h->empty_left_;  // nothing to supply yet; the encoder asks again
+      return 0;
+    }
+    h->empty_left_ = h->source_.empty_replies;
     if (h->served_ >= h->source_.pictures) {
       h->ended_ = true;  // out of range: nothing supplied, the stop test ends it
       return 0;
@@ -219,6 +225,7 @@ class TestEncoderHost {
 
   TestSource source_;
   int served_ = 0;
+  int empty_left_ = 0;
   bool ended_ = false;
   int64_t audio_frames_ = 0;
   std::vector<std::string> log_;

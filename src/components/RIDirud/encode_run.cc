@@ -22,9 +22,11 @@ constexpr int64_t kNoTime = std::numeric_limits<int64_t>::min();
 // Audio is asked for in pieces of at most 100 ms.
 constexpr int kMaxAudioRequest = kHostSampleRate / 10;
 
-int SourcePictureBytes(const MediaInfo& info) {
-  const int w = std::max(info.width, 0), h = std::max(info.height, 0);
-  return std::max(1, w * h + 2 * ((w + 1) / 2) * ((h + 1) / 2));
+// Room for a picture that is only pulled to keep the host flowing (audio-only
+// formats): the reported size, and never less than the largest DVD picture.
+int DiscardPictureBytes(const MediaInfo& info) {
+  const int w = std::clamp(info.width, 0, 8192), h = std::clamp(info.height, 0, 8192);
+  return std::max(720 * 576 * 3 / 2, w * h + 2 * ((w + 1) / 2) * ((h + 1) / 2));
 }
 
 struct FrameDeleter {
@@ -45,7 +47,7 @@ class EncodeLoop {
     if (plan_.audio.enabled && !audio_.Init(plan_.audio.sample_rate, plan_.audio.channels, writer_.audio_format(),
                                             writer_.audio_frame_size(), plan_.audio.gain, &error))
       return Fail(kEncodeUnsupported, error);
-    if (!plan_.video.enabled) discard_picture_.resize(SourcePictureBytes(info_));
+    if (!plan_.video.enabled) discard_picture_.resize(DiscardPictureBytes(info_));
     audio_block_.resize(static_cast<size_t>(kMaxAudioRequest) * kHostChannels);
 
     const char* ended_by = Pull(&error);
