@@ -56,7 +56,9 @@ TEST(AudioOutput, FallsBackToTheDummyDriver) {
   setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
   AudioOutput output;
   EXPECT_TRUE(output.Open());
-  if (sdlIdle) EXPECT_STREQ(std::getenv("SDL_AUDIODRIVER"), "dummy");
+  if (sdlIdle) {
+    EXPECT_STREQ(std::getenv("SDL_AUDIODRIVER"), "dummy");
+  }
   output.Close();
   setenv("SDL_AUDIODRIVER", "dummy", 1);
 }
