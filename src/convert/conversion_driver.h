@@ -44,6 +44,9 @@ struct ConversionJobContext {
   // destination is written back through the window's thread.
   std::function<RipJob*(int32_t targetTitle)> findJob;
   ConversionHooks hooks;
+  // Shows the user why a job could not run (an output folder that cannot be
+  // written); called on the window's thread. Optional.
+  std::function<void(const std::string& text)> reportProblem;
 };
 
 // The first checked row for the target title (titleIndex + 1 == target).

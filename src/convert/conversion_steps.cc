@@ -124,6 +124,12 @@ EncodeOutcome EncodeJob(const ConversionJobContext& context, const AVOutputProfi
   if (!problem.empty()) {
     Log(kLogError, "Cannot write to the output folder %s (%s), so %s is not converted\n",
         settings.outputFolder.c_str(), problem.c_str(), outputPath.c_str());
+    if (context.reportProblem) {
+      const std::string text = "Cannot write to the output folder " + settings.outputFolder + " (" + problem + ").";
+      auto show = [&] { context.reportProblem(text); };
+      if (context.window) context.window->SendCall(show);
+      else show();
+    }
   } else {
     if (outcome.encoderOutput != outputPath) FreeTemporaryName(outcome.encoderOutput);
     const EncoderSettings es =

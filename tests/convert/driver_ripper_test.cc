@@ -160,9 +160,13 @@ TEST_F(RipperThread, UnwritableOutputFolderFailsTheJobWithoutEncoding) {
   Settings().outputFolder = out_ / "plain-file/sub/";
   job_->destination = Settings().outputFolder + "Film[1].mp4";
   EncoderWrites(200000);
+  std::vector<std::string> shown;
+  context_.reportProblem = [&](const std::string& text) { shown.push_back(text); };
   test::LogCapture log;
   Run(RipperThreadMain);
   EXPECT_TRUE(encodes_.empty());
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0].rfind("Cannot write to the output folder " + out_ / "plain-file/sub/ (", 0), 0u) << shown[0];
   EXPECT_TRUE(log.Contains("Cannot write to the output folder " + out_ / "plain-file/sub/"));
   EXPECT_EQ(MessageIds(), (Ids{UM_PROGRESS_OPEN, UM_PROGRESS_CLOSE, UM_JOB_RESULT, UM_NEXT_TITLE}));
   EXPECT_EQ(Find(UM_JOB_RESULT)->wparam, 1);

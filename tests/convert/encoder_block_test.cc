@@ -110,7 +110,9 @@ TEST_F(EncoderBlock, EveryFieldOfAnMp4Encode) {
     if (ref == 0) continue;
     EXPECT_GE(ref, 300u) << off;
     EXPECT_LT(ref, block.size()) << off;
-    if (off >= 164) EXPECT_EQ(ref % 8, 0u) << off;
+    if (off >= 164) {
+      EXPECT_EQ(ref % 8, 0u) << off;
+    }
   }
 }
 
