@@ -29,9 +29,8 @@ class ProcessCaptureEnvironment : public CaptureEnvironment {
     return p.domain.load() != kTitleDomain ||
            p.title.load() != static_cast<uint32_t>(Conversion().startTitle.load());
   }
-  bool PositionReachedEnd() override {
-    return Progress().currentSeconds.load() >= Progress().endSeconds.load();
-  }
+  int32_t CurrentSeconds() override { return Progress().currentSeconds.load(); }
+  int32_t EndSeconds() override { return Progress().endSeconds.load(); }
   int32_t DisplayVideoWhenConvert() override { return Settings().displayVideoWhenConvert; }
   void ReportToClock(int64_t streamTime, int64_t start) override { AdjustClockToSample(streamTime, start); }
   void WaitForRoom() override { platform::PumpingSleep(10); }

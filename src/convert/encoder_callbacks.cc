@@ -24,9 +24,8 @@ class ProcessEncoderEnvironment : public EncoderEnvironment {
     const ConversionState& cs = Conversion();
     return p.title.load() != static_cast<uint32_t>(cs.startTitle.load()) || p.domain.load() != cs.startDomain.load();
   }
-  bool PositionReachedEnd() override {
-    return Progress().currentSeconds.load() >= Progress().endSeconds.load();
-  }
+  int32_t CurrentSeconds() override { return Progress().currentSeconds.load(); }
+  int32_t EndSeconds() override { return Progress().endSeconds.load(); }
   void EnterRecordMode() override {
     if (CurrentCorePosition().exists.load()) SetClockMode(2);
   }

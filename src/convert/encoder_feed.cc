@@ -62,9 +62,7 @@ EncoderFeed::EncoderFeed(FrameExchange& exchange, JobRange& range, EncoderEnviro
 
 bool EncoderFeed::EndReached() {
   if (range_.endReached.load()) return true;
-  // The whole-second position test stops only jobs whose end the picture
-  // times cannot tell.
-  return range_.end.load() == kOpenRangeEnd && env_.PositionReachedEnd();
+  return PositionPastJobEnd(range_, env_.CurrentSeconds(), env_.EndSeconds());
 }
 
 bool EncoderFeed::OutOfRange() { return env_.LeftJobTitle() || EndReached(); }

@@ -20,8 +20,9 @@ class EncoderEnvironment {
   virtual void RequestStop() = 0;
   // The core plays another title or domain than the ones recorded at job start.
   virtual bool LeftJobTitle() = 0;
-  // The rip progress position has reached its end position.
-  virtual bool PositionReachedEnd() = 0;
+  // The rip progress record's playback position and stop position, whole seconds.
+  virtual int32_t CurrentSeconds() = 0;
+  virtual int32_t EndSeconds() = 0;
   // A playback core exists: switch its clock to record mode (2).
   virtual void EnterRecordMode() = 0;
   // Lets the virtual clock jump to its next advise.
@@ -68,8 +69,8 @@ class EncoderFeed {
 
  private:
   // The job has ended for the capture side: another title or domain, the
-  // range end reached by the picture times, or (open range end only) the
-  // whole-second position test.
+  // range end reached by the picture times, or the whole-second position
+  // test (PositionPastJobEnd).
   bool OutOfRange();
   bool EndReached();
   // One step of the alignment waits; false (stop requested, -1 due) when the

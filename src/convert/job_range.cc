@@ -21,6 +21,14 @@ void SetJobRange(int64_t start, int64_t end) { SetJobRange(CurrentJobRange(), st
 
 void SetOpenJobRange() { SetJobRange(CurrentJobRange(), 0, kOpenRangeEnd); }
 
+bool PositionPastJobEnd(const JobRange& range, int32_t currentSeconds, int32_t endSeconds) {
+  if (currentSeconds < endSeconds) return false;
+  const int64_t end = range.end.load();
+  if (end == kOpenRangeEnd) return true;
+  // The first whole second that lies entirely past the range end.
+  return static_cast<int64_t>(currentSeconds) > end / 10000000;
+}
+
 int64_t RangeTimeFromSeconds(double seconds) {
   if (!(seconds > 0.0)) return 0;
   if (seconds >= 9.0e11) return kOpenRangeEnd;

@@ -37,6 +37,13 @@ void SetJobRange(int64_t start, int64_t end);
 // [0, open end): everything from the job start on, until the title changes.
 void SetOpenJobRange();
 
+// The whole-second position test on the rip progress record (the window
+// refreshes currentSeconds only every 5 s of playback). With an open range
+// it is the job's stop: currentSeconds >= endSeconds. With a set range the
+// picture times end the job, and the position only backs them up once it
+// lies past the range end, so it can never cut the range short.
+bool PositionPastJobEnd(const JobRange& range, int32_t currentSeconds, int32_t endSeconds);
+
 // Seconds (as the rip job record keeps them) to 100 ns units, rounded to
 // the nearest unit.
 int64_t RangeTimeFromSeconds(double seconds);

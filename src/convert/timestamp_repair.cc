@@ -30,9 +30,7 @@ TimestampRepair::TimestampRepair(FrameExchange& exchange, JobRange& range, Captu
 
 bool TimestampRepair::LeftJob() {
   if (env_.LeftJobTitle()) return true;
-  // The whole-second position test stops only jobs whose end the picture
-  // times cannot tell.
-  return range_.end.load() == kOpenRangeEnd && env_.PositionReachedEnd();
+  return PositionPastJobEnd(range_, env_.CurrentSeconds(), env_.EndSeconds());
 }
 
 int TimestampRepair::OnVideoFrame(int width, int height, int64_t streamTime, int64_t start, int64_t stop,

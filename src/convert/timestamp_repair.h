@@ -27,9 +27,9 @@ class CaptureEnvironment {
   // The core is not in the title domain or plays another title than the one
   // recorded at job start.
   virtual bool LeftJobTitle() = 0;
-  // The rip progress position has reached its end position (the whole-second
-  // test the window refreshes every 5 s of playback).
-  virtual bool PositionReachedEnd() = 0;
+  // The rip progress record's playback position and stop position, whole seconds.
+  virtual int32_t CurrentSeconds() = 0;
+  virtual int32_t EndSeconds() = 0;
   virtual int32_t DisplayVideoWhenConvert() = 0;
   virtual void ReportToClock(int64_t streamTime, int64_t start) = 0;
   // One short step of a wait for room in a ring (10 ms, pumping messages).
@@ -58,8 +58,8 @@ class TimestampRepair {
                    const unsigned char* samples);
 
  private:
-  // Out of range for both streams: another title or domain, or (with an open
-  // range end only) the whole-second position test.
+  // Out of range for both streams: another title or domain, or the
+  // whole-second position test (PositionPastJobEnd).
   bool LeftJob();
   // Works through the saved jumps for a frame that starts at `start`; false
   // when the frame must be dropped (it is reported to the clock already).

@@ -315,11 +315,36 @@ TEST_F(EncoderFeedTest, StopTestDrainsTheRingBeforeEndingTheJob) {
   EXPECT_EQ(feed.StopTest(), 1);
 }
 
-TEST_F(EncoderFeedTest, PositionTestIsTheFallbackForOpenRanges) {
-  env.positionAtEnd = true;
-  EXPECT_EQ(feed.StopTest(), 1);
+struct PositionCase {
+  int64_t rangeEnd;
+  int32_t currentSeconds, endSeconds;
+  bool stops;
+};
+
+TEST(ExchangePositionTest, BacksUpTheRangeEndWithoutCuttingItShort) {
+  const PositionCase cases[] = {
+      {kOpenRangeEnd, 59, 60, false},  {kOpenRangeEnd, 60, 60, true},   // open: the job's stop
+      {600000000, 59, 59, false},      {600000000, 60, 59, false},      // the range's last second
+      {600000000, 61, 59, true},       {605000000, 60, 60, false},
+      {605000000, 61, 60, true},       {605000000, 61, 62, false},      // never before the job's stop
+  };
+  for (const PositionCase& c : cases) {
+    JobRange range;
+    SetJobRange(range, 0, c.rangeEnd);
+    EXPECT_EQ(PositionPastJobEnd(range, c.currentSeconds, c.endSeconds), c.stops)
+        << c.rangeEnd << " " << c.currentSeconds << " " << c.endSeconds;
+  }
+}
+
+TEST_F(EncoderFeedTest, StopTestFollowsThePositionTest) {
+  env.currentSeconds = 60;
+  env.endSeconds = 59;
+  EXPECT_EQ(feed.StopTest(), 1);  // open range
+  EXPECT_TRUE(log.Contains("Detect convert time bigger then stop time, stop ripper process\n"));
   SetJobRange(range, 0, 600000000);
   EXPECT_EQ(feed.StopTest(), 0);
+  env.currentSeconds = 61;
+  EXPECT_EQ(feed.StopTest(), 1);
 }
 
 TEST_F(EncoderFeedTest, EncoderTextIsLoggedUnchanged) {

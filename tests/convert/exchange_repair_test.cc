@@ -108,13 +108,23 @@ TEST_F(RepairTest, TitleChangeRefusesEveryLaterFrameAndBlock) {
   EXPECT_EQ(x.BytesBuffered(), 1536 * 4);
 }
 
-TEST_F(RepairTest, PositionTestStopsOnlyJobsWithAnOpenEnd) {
-  env.positionAtEnd = true;
-  EXPECT_EQ(Video(0), 0);  // open range: the whole-second test applies
+TEST_F(RepairTest, PositionTestOnlyBacksUpARangeEnd) {
+  env.currentSeconds = 9;
+  env.endSeconds = 9;
+  EXPECT_EQ(Video(0), 0);  // open range: the whole-second test is the stop
   EXPECT_EQ(x.VideoCount(), 0);
-  SetJobRange(range, 0, 100000000);
-  EXPECT_EQ(Video(0), 1);  // the picture times decide
+  // A range ending at 10.5 s: the picture times decide up to there...
+  SetJobRange(range, 0, 105000000);
+  env.currentSeconds = 10;
+  EXPECT_EQ(Video(0), 1);
+  EXPECT_EQ(Audio(0), 1);
   EXPECT_EQ(x.VideoCount(), 1);
+  // ...and a position wholly past the end stops the job all the same.
+  env.currentSeconds = 11;
+  EXPECT_EQ(Video(kNtscFrame), 0);
+  EXPECT_EQ(Audio(kAc3Block), 1);
+  EXPECT_EQ(x.VideoCount(), 1);
+  EXPECT_EQ(x.BytesBuffered(), 1536 * 4);
 }
 
 TEST_F(RepairTest, ContiguousAudioBlocksSaveNoJump) {

@@ -32,7 +32,8 @@ class FakeCapture : public CaptureEnvironment {
   std::atomic<int> clockMode{2};
   std::atomic<bool> seekPending{false};
   std::atomic<bool> leftTitle{false};
-  std::atomic<bool> positionAtEnd{false};
+  std::atomic<int32_t> currentSeconds{0};
+  std::atomic<int32_t> endSeconds{100000};
   std::atomic<int32_t> display{2};
   std::atomic<int64_t> now{0};
   std::atomic<int> waits{0};
@@ -44,7 +45,8 @@ class FakeCapture : public CaptureEnvironment {
   int ClockMode() override { return clockMode; }
   bool SeekPending() override { return seekPending; }
   bool LeftJobTitle() override { return leftTitle; }
-  bool PositionReachedEnd() override { return positionAtEnd; }
+  int32_t CurrentSeconds() override { return currentSeconds; }
+  int32_t EndSeconds() override { return endSeconds; }
   int32_t DisplayVideoWhenConvert() override { return display; }
   void ReportToClock(int64_t streamTime, int64_t start) override {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -72,7 +74,8 @@ class FakeEncoderEnvironment : public EncoderEnvironment {
  public:
   std::atomic<bool> stop{false};
   std::atomic<bool> leftTitle{false};
-  std::atomic<bool> positionAtEnd{false};
+  std::atomic<int32_t> currentSeconds{0};
+  std::atomic<int32_t> endSeconds{100000};
   std::atomic<int> recordModeCalls{0};
   std::atomic<int> nudges{0};
   std::atomic<int64_t> now{0};
@@ -85,7 +88,8 @@ class FakeEncoderEnvironment : public EncoderEnvironment {
   bool StopRequested() override { return stop; }
   void RequestStop() override { stop = true; }
   bool LeftJobTitle() override { return leftTitle; }
-  bool PositionReachedEnd() override { return positionAtEnd; }
+  int32_t CurrentSeconds() override { return currentSeconds; }
+  int32_t EndSeconds() override { return endSeconds; }
   void EnterRecordMode() override { ++recordModeCalls; }
   void NudgeClock() override { ++nudges; }
   void PumpMessages() override {}
