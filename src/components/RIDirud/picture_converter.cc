@@ -4,6 +4,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/macros.h>
 #include <libswscale/swscale.h>
 }
 
@@ -23,6 +24,7 @@ void FillRect(uint8_t* plane, int linesize, int x, int y, int w, int h, uint8_t 
 PictureConverter::~PictureConverter() {
   sws_freeContext(sws_);
   av_buffer_pool_uninit(&source_pool_);
+  av_buffer_pool_uninit(&frame_pool_);
 }
 
 bool PictureConverter::Init(const VideoPlan& plan, std::string* error) {
@@ -39,6 +41,19 @@ bool PictureConverter::Init(const VideoPlan& plan, std::string* error) {
   passthrough_ = c.left == 0 && c.top == 0 && c.width == w && c.height == h && plan.scaled_width == w &&
                  plan.scaled_height == h && plan.frame_width == w && plan.frame_height == h;
   if (passthrough_) return true;
+  // Rows start on 64-byte boundaries for the scaler's and encoders' SIMD code.
+  const int fw = plan.frame_width, fh = plan.frame_height;
+  frame_linesize_[0] = FFALIGN(fw, 64);
+  frame_linesize_[1] = frame_linesize_[2] = FFALIGN((fw + 1) / 2, 64);
+  frame_plane_offset_[0] = 0;
+  frame_plane_offset_[1] = frame_linesize_[0] * fh;
+  frame_plane_offset_[2] = frame_plane_offset_[1] + frame_linesize_[1] * ((fh + 1) / 2);
+  const int frame_bytes = frame_plane_offset_[2] + frame_linesize_[2] * ((fh + 1) / 2);
+  frame_pool_ = av_buffer_pool_init(frame_bytes + AV_INPUT_BUFFER_PADDING_SIZE, av_buffer_alloc);
+  if (!frame_pool_) {
+    *error = "out of memory for the picture buffers";
+    return false;
+  }
   sws_ = sws_getContext(c.width, c.height, AV_PIX_FMT_YUV420P, plan.scaled_width, plan.scaled_height,
                         AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr, nullptr, nullptr);
   if (!sws_) {
@@ -77,10 +92,15 @@ AVFrame* PictureConverter::Convert(AVBufferRef* source) {
   }
   frame->width = plan_.frame_width;
   frame->height = plan_.frame_height;
-  if (av_frame_get_buffer(frame, 0) < 0) {
+  frame->buf[0] = av_buffer_pool_get(frame_pool_);
+  if (!frame->buf[0]) {
     av_frame_free(&frame);
     av_buffer_unref(&source);
     return nullptr;
+  }
+  for (int p = 0; p < 3; ++p) {
+    frame->data[p] = frame->buf[0]->data + frame_plane_offset_[p];
+    frame->linesize[p] = frame_linesize_[p];
   }
   const CropRect& c = plan_.crop;
   const uint8_t* src[4] = {y + c.top * w + c.left, u + (c.top / 2) * cw + c.left / 2,

@@ -2,7 +2,8 @@
 // bicubic filter and padded (black, centred) into a frame of the output size.
 // Source pictures live in pooled buffers the host writes into directly; when
 // nothing is to be cropped, scaled or padded, the frame refers to that buffer
-// and no pixel is copied.
+// and no pixel is copied. Output frames come from a pool as well, so a long
+// encode does not allocate a picture per frame.
 #ifndef TARN_COMPONENTS_RIDIRUD_PICTURE_CONVERTER_H
 #define TARN_COMPONENTS_RIDIRUD_PICTURE_CONVERTER_H
 
@@ -44,6 +45,9 @@ class PictureConverter {
   bool passthrough_ = false;
   int source_bytes_ = 0;
   AVBufferPool* source_pool_ = nullptr;
+  AVBufferPool* frame_pool_ = nullptr;  // output frames, reused once the encoder lets go
+  int frame_linesize_[3] = {0, 0, 0};
+  int frame_plane_offset_[3] = {0, 0, 0};
   SwsContext* sws_ = nullptr;
 };
 
