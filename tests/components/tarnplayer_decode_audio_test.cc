@@ -118,6 +118,49 @@ INSTANTIATE_TEST_SUITE_P(
         AudioCase{"Dts", kSine440, "-ac 2 -c:a dca -strict -2", AudioCoding::DTS, 0xBD, 0x88, 440}),
     [](const ::testing::TestParamInfo<AudioCase>& param) { return std::string(param.param.name); });
 
+struct DiscStream {
+  const char* name;
+  AudioCoding coding;
+  int streamId, substream;
+};
+
+class FeatureDiscAudio : public ::testing::TestWithParam<DiscStream> {};
+
+// The three audio streams of the feature disc's first title (AC-3 5.1, MPEG-1
+// stereo, LPCM stereo) all carry its 440 Hz tone; ten seconds of each.
+TEST_P(FeatureDiscAudio, DecodesTheTitlesTone) {
+  const DiscStream& c = GetParam();
+  static const auto* packets = new std::vector<test::TestPes>(
+      test::ReadProgramStream(std::string(TARN_TEST_DISCS_DIR) + "feature/VIDEO_TS/VTS_01_1.VOB"));
+  const int64_t firstPts = test::FirstPts(*packets, c.streamId, c.substream);
+  ASSERT_GE(firstPts, 0) << "the feature disc is missing";
+  AudioDecoder decoder;
+  ASSERT_TRUE(decoder.Open(c.coding));
+  std::vector<DecodedAudio> blocks;
+  for (const auto& pes : *packets) {
+    if (!test::IsStream(pes, c.streamId, c.substream)) continue;
+    if (pes.pts >= 0 && pes.pts > firstPts + 10 * 90000) break;
+    decoder.Decode(pes.payload.data(), pes.payload.size(), pes.pts, blocks);
+  }
+  std::vector<int16_t> all;
+  for (const DecodedAudio& b : blocks) all.insert(all.end(), b.samples.begin(), b.samples.end());
+  EXPECT_NEAR(all.size() / 2.0, 480000.0, 4800.0);
+  for (int channel = 0; channel < 2; ++channel) {
+    EXPECT_NEAR(Frequency(all, channel, 48000, 432000), 440.0, 5.0);
+    // The 5.1 stream holds the tone in its centre only, which the downmix lowers.
+    EXPECT_GT(Rms(all, channel, 48000, 432000), 500.0);
+  }
+  EXPECT_NEAR(static_cast<double>(blocks.front().pts90k), static_cast<double>(firstPts), 90.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, FeatureDiscAudio,
+                         ::testing::Values(DiscStream{"Ac3", AudioCoding::AC3, 0xBD, 0x80},
+                                           DiscStream{"Mpeg", AudioCoding::MPEG, 0xC0, -1},
+                                           DiscStream{"Lpcm", AudioCoding::LPCM, 0xBD, 0xA0}),
+                         [](const ::testing::TestParamInfo<DiscStream>& param) {
+                           return std::string(param.param.name);
+                         });
+
 // A proper downmix keeps a left-surround tone on the left and out of the right.
 TEST(AudioDecoderDownmix, SurroundChannelsLandOnTheirSide) {
   tarn::test::TempDir dir;
