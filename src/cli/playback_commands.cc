@@ -16,6 +16,7 @@
 #include "platform/named_event.h"
 #include "platform/number_text.h"
 #include "playback/clock_mode.h"
+#include "playback/core_position.h"
 #include "playback/current_core.h"
 #include "playback/dvd_mpc_core.h"
 #include "playback/safe_search.h"
@@ -81,17 +82,15 @@ class CliPlaybackWindow : public IHostWindow, public ICoreOwner, public IDvdMpcC
   }
   void OnTitleChange(uint32_t) override {
     ++titleChanges;
-    ++graphEvents;
     SignalSeekEvent(seekEvent);
   }
   void OnDomainChange(int32_t) override {
     ++domainChanges;
-    ++graphEvents;
     SignalSeekEvent(seekEvent);
   }
 
   platform::AutoResetEvent seekEvent;
-  int64_t timeEvents = 0, titleChanges = 0, domainChanges = 0, graphEvents = 0;
+  int64_t timeEvents = 0, titleChanges = 0, domainChanges = 0;
 
  private:
   int32_t m_target;
@@ -115,7 +114,11 @@ bool OpenAsTitleRipper(CliPlaybackWindow& window, const std::string& disc) {
   hooks.videoScratch = videoScratch.data();
   hooks.audioScratch = audioScratch.data();
   if (!OpenDiscPlayback(pw, disc, hooks)) return false;
-  for (int i = 0; i < 100 && window.graphEvents == 0; ++i) platform::PumpingSleep(10);
+  auto settled = [] {
+    const CorePosition& p = CurrentCorePosition();
+    return p.domain != 0 && (p.domain != tarnplayer::DVD_DOMAIN_Title || p.title != 0);
+  };
+  for (int i = 0; i < 200 && !settled(); ++i) platform::PumpingSleep(10);
   return true;
 }
 

@@ -3,7 +3,6 @@
 #include "playback/dvd_mpc_core.h"
 
 #include "app/log.h"
-#include "platform/paths.h"
 #include "playback/core_position.h"
 #include "playback/current_core.h"
 #include "playback/virtual_clock.h"
@@ -23,7 +22,7 @@ constexpr const char* kDefaultDiscFolder = "/dev/sr0";
 
 CDvdMpcCore::CDvdMpcCore(IDvdMpcCallback* callback, IHostWindow* host, ICoreOwner* owner) {
   Construct(callback, host, owner);
-  if (m_library.Load(platform::ProgramFolder())) {
+  if (m_library.Load(EngineFolder())) {
     m_engine = m_library.Entries();
   } else {
     m_engineError = m_library.Error();

@@ -1,6 +1,25 @@
 #include "playback/engine_library.h"
 
+#include <mutex>
+
+#include "platform/paths.h"
+
 namespace tarn {
+
+namespace {
+std::mutex g_folderLock;
+std::string g_engineFolder;
+}  // namespace
+
+std::string EngineFolder() {
+  std::lock_guard<std::mutex> lock(g_folderLock);
+  return g_engineFolder.empty() ? platform::ProgramFolder() : g_engineFolder;
+}
+
+void SetEngineFolder(const std::string& folder) {
+  std::lock_guard<std::mutex> lock(g_folderLock);
+  g_engineFolder = folder.empty() ? folder : platform::WithTrailingSlash(folder);
+}
 
 bool EngineLibrary::Load(const std::string& programFolder) {
   Unload();

@@ -19,6 +19,11 @@ struct EngineEntryPoints {
 
 inline constexpr const char* kEngineLibraryName = "libTarnPlayer.so";
 
+// The folder the playback core loads the engine from: the program folder,
+// unless a host that does not live in it (a test executable) names another.
+std::string EngineFolder();
+void SetEngineFolder(const std::string& folder);  // empty: the program folder again
+
 class EngineLibrary {
  public:
   // Opens programFolder + libTarnPlayer.so and finds the entry points; false
