@@ -160,6 +160,21 @@ TEST_F(SpumuxSubtitles, AssemblesPacketsSplitOverPes) {
   }
 }
 
+// Time stamps that start again (the next VOB of a title) retire the
+// subpictures stamped after the new one: they do not come back later.
+TEST_F(SpumuxSubtitles, RestartedTimeStampsDropLaterSubpictures) {
+  std::vector<const test::TestPes*> spus;
+  for (const auto& pes : *packets_)
+    if (test::IsStream(pes, 0xBD, 0x20)) spus.push_back(&pes);
+  ASSERT_EQ(spus.size(), 2u);
+  SubpictureDecoder decoder;
+  WhitePalette(decoder);
+  decoder.Decode(spus[1]->payload.data(), spus[1]->payload.size(), spus[1]->pts);  // 6 s to 7 s
+  decoder.Decode(spus[0]->payload.data(), spus[0]->payload.size(), spus[0]->pts);  // 2 s to 5 s, after a restart
+  EXPECT_FALSE(ChangedArea(BlendAt(decoder, 3.5)).empty());
+  EXPECT_TRUE(ChangedArea(BlendAt(decoder, 6.5)).empty());
+}
+
 // Inside the highlight rectangle the pixels take the highlight's colours and
 // contrasts; outside it they keep the subpicture's own.
 TEST_F(SpumuxSubtitles, HighlightRecoloursOnlyItsRectangle) {

@@ -17,6 +17,7 @@ constexpr size_t kMaxKeptSubpictures = 8;
 constexpr int64_t kDelayUnit = 1024;
 
 struct DecodedSpu {
+  int64_t packetPts = -1;
   int64_t start = -1;  // 90 kHz; -1 while it has no start command
   int64_t stop = -1;   // -1: until the next subpicture replaces it
   bool forcedStart = false;
@@ -187,6 +188,12 @@ struct SubpictureDecoder::Impl {
     DecodedSpu spu;
     if (assemblyPts >= 0 && ParseSpu(assembly.data(), assembly.size(), assemblyPts, spu) &&
         spu.start >= 0) {
+      // Packets arrive in stream order: kept ones stamped later than this one
+      // belong before a time stamp restart (a new VOB) and must not show again.
+      spu.packetPts = assemblyPts;
+      shown.erase(std::remove_if(shown.begin(), shown.end(),
+                                 [&spu](const DecodedSpu& s) { return s.packetPts > spu.packetPts; }),
+                  shown.end());
       shown.push_back(std::move(spu));
       if (shown.size() > kMaxKeptSubpictures) shown.erase(shown.begin());
     }
