@@ -19,7 +19,9 @@ constexpr int64_t kPreviewAfterStart = 50000000;  // 5 s
 int64_t SamplesBefore(int64_t blockStart, int64_t limit, int sampleRate, int64_t samples) {
   if (limit == kOpenRangeEnd) return samples;
   if (limit <= blockStart) return 0;
-  const int64_t n = ((limit - blockStart) * sampleRate + kUnitsPerSecond - 1) / kUnitsPerSecond;
+  const int64_t span = limit - blockStart;
+  if (span > (samples + 1) * kUnitsPerSecond / sampleRate) return samples;  // the whole block
+  const int64_t n = (span * sampleRate + kUnitsPerSecond - 1) / kUnitsPerSecond;
   return n < samples ? n : samples;
 }
 
