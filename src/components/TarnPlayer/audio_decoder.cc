@@ -3,7 +3,6 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
 
@@ -186,12 +185,13 @@ void AudioDecoder::Decode(const uint8_t* data, size_t size, int64_t pts90k,
     data += kPesHeaderBytes;
     size -= kPesHeaderBytes;
   }
-  if (!d.parser) {
+  if (d.coding == AudioCoding::LPCM) {
     // LPCM: the decoder reads the 3 LPCM header bytes itself and keeps
     // partial sample groups for the next packet.
     d.DecodePacket(data, static_cast<int>(size), pts90k, out);
     return;
   }
+  if (!d.parser) return;
   int64_t pts = pts90k < 0 ? AV_NOPTS_VALUE : pts90k;
   while (size > 0) {
     uint8_t* frame = nullptr;

@@ -8,15 +8,15 @@ extern "C" {
 #include <libavfilter/avfilter.h>
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
-#include <libavutil/opt.h>
 }
 
 namespace tarnplayer {
 
 namespace {
 
-// Slice threads gain little on DVD-sized pictures and cost a thread switch per
-// picture; one decoding thread keeps the engine's core free for the rest.
+// A second slice thread shortens the wall time of a picture but not its CPU
+// time; with one thread the other core stays free for the engine's other
+// threads (navigation, audio, presentation).
 constexpr int kDecoderThreads = 1;
 
 // What a picture carries from the decoder to the deinterlacer's output.
@@ -220,6 +220,7 @@ struct VideoDecoder::Impl {
 
   void Parse(const uint8_t* data, size_t size, int64_t pts, std::vector<DecodedPicture>& out,
              bool flush) {
+    if (!parser) return;
     while (size > 0 || flush) {
       uint8_t* picture = nullptr;
       int pictureSize = 0;
