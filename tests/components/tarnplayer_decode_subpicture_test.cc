@@ -175,6 +175,20 @@ TEST_F(SpumuxSubtitles, RestartedTimeStampsDropLaterSubpictures) {
   EXPECT_TRUE(ChangedArea(BlendAt(decoder, 6.5)).empty());
 }
 
+// A packet cut short (its other PES packets lost) gives way to the next one.
+TEST_F(SpumuxSubtitles, UnfinishedPacketGivesWayToTheNext) {
+  std::vector<const test::TestPes*> spus;
+  for (const auto& pes : *packets_)
+    if (test::IsStream(pes, 0xBD, 0x20)) spus.push_back(&pes);
+  ASSERT_EQ(spus.size(), 2u);
+  SubpictureDecoder decoder;
+  WhitePalette(decoder);
+  decoder.Decode(spus[0]->payload.data(), spus[0]->payload.size() / 2, spus[0]->pts);
+  decoder.Decode(spus[1]->payload.data(), spus[1]->payload.size(), spus[1]->pts);
+  EXPECT_TRUE(ChangedArea(BlendAt(decoder, 3.5)).empty());
+  EXPECT_FALSE(ChangedArea(BlendAt(decoder, 6.5)).empty());
+}
+
 // Inside the highlight rectangle the pixels take the highlight's colours and
 // contrasts; outside it they keep the subpicture's own.
 TEST_F(SpumuxSubtitles, HighlightRecoloursOnlyItsRectangle) {

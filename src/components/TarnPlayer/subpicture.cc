@@ -234,7 +234,13 @@ void SubpictureDecoder::SetPalette(const uint32_t clut[16]) {
 void SubpictureDecoder::Decode(const uint8_t* data, size_t size, int64_t pts90k) {
   Impl& d = *impl_;
   if (!data || size == 0) return;
-  // An SPU packet starts with a new PES packet and takes that packet's time stamp.
+  // An SPU packet starts with a new PES packet and takes that packet's time
+  // stamp. A packet left unfinished (lost PES packets on a damaged disc) gives
+  // way to the next one stamped differently.
+  if (!d.assembly.empty() && pts90k >= 0 && d.assemblyPts >= 0 && pts90k != d.assemblyPts) {
+    d.assembly.clear();
+    d.expected = 0;
+  }
   if (d.assembly.empty()) {
     d.assemblyPts = pts90k;
   } else if (d.assemblyPts < 0) {
