@@ -46,7 +46,7 @@ bool InMenuDomain(const CDvdMpcCore& core) {
 bool Recording() { return Conversion().recording.load() != 0; }
 
 // One attempt's wait ("way 3"). True when the target was reached inside it.
-bool WaitForNavigator(int32_t target, platform::AutoResetEvent& seekEvent) {
+bool WaitForNavigator(int32_t target, platform::AutoResetEvent& seekEvent, int waitSeconds) {
   seekEvent.Reset();
   const std::time_t start = std::time(nullptr);
   Log(kLogInfo, "SDTC NO.3 way: waitfactor:%d currenttime:%s\n", kWaitFactor, ClockText(start).c_str());
@@ -70,8 +70,8 @@ bool WaitForNavigator(int32_t target, platform::AutoResetEvent& seekEvent) {
         break;
       }
     }
-    if (std::time(nullptr) - start > kSeekWaitSeconds) {
-      Log(kLogInfo, "SDTC NO.3 way: time out(%d), break the waiting loop\n", kSeekWaitSeconds);
+    if (std::time(nullptr) - start > waitSeconds) {
+      Log(kLogInfo, "SDTC NO.3 way: time out(%d), break the waiting loop\n", waitSeconds);
       break;
     }
   }
@@ -86,7 +86,7 @@ bool WaitForNavigator(int32_t target, platform::AutoResetEvent& seekEvent) {
       Log(kLogInfo, "SDTC NO.3 way out_wait_loop: active selected button resault:%d\n", 0);
   }
   Log(kLogInfo, "SDTC, NO.3 way: Now check current place. currenttime:%s, wait time:%d\n",
-      ClockText(std::time(nullptr)).c_str(), kSeekWaitSeconds);
+      ClockText(std::time(nullptr)).c_str(), waitSeconds);
   core = CurrentCore();
   Log(kLogInfo, "SDTC NO.3 way: target:%d; get current %d, title:%d\n", static_cast<int>(target),
       core ? static_cast<int>(core->CurrentDomain()) : 0, core ? static_cast<int>(core->CurrentTitle()) : 0);
@@ -98,7 +98,7 @@ bool WaitForNavigator(int32_t target, platform::AutoResetEvent& seekEvent) {
 }
 
 // The attempts; returns the outcome and how many attempts ran.
-SafeSearchResult RunAttempts(int32_t target, platform::AutoResetEvent& seekEvent) {
+SafeSearchResult RunAttempts(int32_t target, platform::AutoResetEvent& seekEvent, int waitSeconds) {
   SafeSearchResult result;
   for (int i = 0; i < kSeekAttempts; ++i) {
     result.attempts = i + 1;
@@ -126,7 +126,7 @@ SafeSearchResult RunAttempts(int32_t target, platform::AutoResetEvent& seekEvent
     Log(kLogInfo, "SDTC, begin using NO.3 way\n");
     Pump();
     if (!CurrentCore()) return result;
-    if (WaitForNavigator(target, seekEvent)) {
+    if (WaitForNavigator(target, seekEvent, waitSeconds)) {
       result.reached = true;
       return result;
     }
@@ -248,7 +248,8 @@ void DestroyCurrentCore() {
   delete core;
 }
 
-SafeSearchResult SafeSearch(ISeekHost& host, SeekForm form, int32_t target, platform::AutoResetEvent& seekEvent) {
+SafeSearchResult SafeSearch(ISeekHost& host, SeekForm form, int32_t target, platform::AutoResetEvent& seekEvent,
+                            int waitSeconds) {
   SeekPending() = 1;
   host.SendToWindow(UM_LOADING_OPEN, 0, 0);
   CDvdMpcCore* core = CurrentCore();
@@ -262,7 +263,7 @@ SafeSearchResult SafeSearch(ISeekHost& host, SeekForm form, int32_t target, plat
   else
     Log(kLogInfo, "%sSDTC: start search%s\n", kOpenBar.c_str(), kCloseBar.c_str());
 
-  const SafeSearchResult result = RunAttempts(target, seekEvent);
+  const SafeSearchResult result = RunAttempts(target, seekEvent, waitSeconds);
 
   Log(kLogInfo, "%sSDTC: end search%s\n", kOpenBar.c_str(), kCloseBar.c_str());
   Pump();

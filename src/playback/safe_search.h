@@ -49,8 +49,11 @@ inline constexpr int kSeekWaitSeconds = 6;
 // The title ripper's seek event is registered under this name.
 inline constexpr const char* kSafeSearchEventName = "DVD SafeSearch";
 
-// Runs the seek to `target` (1-based) with the window's seek event.
-SafeSearchResult SafeSearch(ISeekHost& host, SeekForm form, int32_t target, platform::AutoResetEvent& seekEvent);
+// Runs the seek to `target` (1-based) with the window's seek event. Each
+// attempt waits until more than `waitSeconds` whole seconds have passed
+// (tests shorten it; the windows keep the six seconds).
+SafeSearchResult SafeSearch(ISeekHost& host, SeekForm form, int32_t target, platform::AutoResetEvent& seekEvent,
+                            int waitSeconds = kSeekWaitSeconds);
 
 // Reached: the current core plays `target` in the title domain.
 bool TargetReached(int32_t target);

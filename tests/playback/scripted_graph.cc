@@ -77,7 +77,14 @@ class DvdControl : public Counted<IDvdControl2> {
   HRESULT PlayTitle(uint32_t title, uint32_t, IDvdCmd**) override { return Call("PlayTitle " + Num(title)), S_OK; }
   HRESULT PlayChapterInTitle(uint32_t title, uint32_t chapter, uint32_t flags, IDvdCmd**) override {
     Call("PlayChapterInTitle " + Num(title) + " " + Num(chapter) + " " + Num(flags));
-    return Graph().playChapterResult;
+    ScriptedGraph& g = Graph();
+    if (g.titleJumpArrives && g.playChapterResult == S_OK) {
+      g.locationTitle = title;
+      g.Push(EC_DVD_DOMAIN_CHANGE, DVD_DOMAIN_Title);
+      g.Push(EC_DVD_TITLE_CHANGE, title);
+      if (g.notify) g.notify(g.notifyContext, 2024, 0);
+    }
+    return g.playChapterResult;
   }
   HRESULT PlayChapter(uint32_t chapter, uint32_t flags, IDvdCmd**) override {
     Call("PlayChapter " + Num(chapter) + " " + Num(flags));

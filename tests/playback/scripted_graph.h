@@ -24,6 +24,9 @@ struct ScriptedGraph {
   tarnplayer::HRESULT playChapterResult = tarnplayer::S_OK;
   int openResult = 1;
   int32_t volume = 0;
+  // PlayChapterInTitle brings the navigator to the title at once (it reports
+  // the title domain and the title).
+  bool titleJumpArrives = false;
 
   std::deque<std::tuple<int32_t, intptr_t, intptr_t>> events;
   std::vector<std::string> calls;
