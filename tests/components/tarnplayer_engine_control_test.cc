@@ -12,6 +12,13 @@ namespace {
 
 constexpr int64_t kSecond = 10000000;
 
+// Sanitizer builds decode several times slower than eight times real time.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr bool kSlowBuild = true;
+#else
+constexpr bool kSlowBuild = false;
+#endif
+
 int64_t LastPictureStart(const std::vector<Happening>& log) {
   auto pictures = Pictures(log);
   return pictures.empty() ? -1 : pictures.back().start;
@@ -34,10 +41,12 @@ TEST_F(EngineTest, TheReferenceClockPacesPresentation) {
     auto pictures = Pictures(log);
     ASSERT_GT(pictures.size(), 10u);
     double played = double(pictures.back().start - pictures.front().start) / kSecond;
-    EXPECT_NEAR(played, wall * speed, 0.25 * speed + 0.3);
+    bool keepsUp = !(kSlowBuild && speed > 1);
+    if (keepsUp) EXPECT_NEAR(played, wall * speed, 0.25 * speed + 0.3);
+    EXPECT_LT(played, wall * speed + 0.25 * speed + 0.3);  // never faster than the clock
     for (const Happening& p : pictures) {
       double lead = double(p.streamTime + p.start - p.clockNow) / kSecond;
-      EXPECT_GT(lead, -0.1 * speed);
+      if (keepsUp) EXPECT_GT(lead, -0.1 * speed);
       EXPECT_LT(lead, 1.0);  // a few pictures ahead at most
     }
     Close();

@@ -101,15 +101,17 @@ void Engine::StopCallbacks() {
   callbackChanged_.wait(lock, [this] { return activeCallbacks_ == 0; });
 }
 
-// Waits until the host has given its callbacks; on true the caller runs
-// one callback and then calls EndCallback.
-bool Engine::WaitForCallbacks(uint64_t generation) {
+bool Engine::WaitForCallbacks(uint64_t generation, Callbacks* callbacks) {
   std::unique_lock<std::mutex> lock(callbackMutex_);
   while (!videoCallback_ || !audioCallback_ || !videoScratch_ || !audioScratch_) {
     if (Stale(generation)) return false;
     callbackChanged_.wait_for(lock, std::chrono::milliseconds(20));
   }
   if (Stale(generation)) return false;
+  callbacks->video = videoCallback_;
+  callbacks->audio = audioCallback_;
+  callbacks->videoScratch = videoScratch_;
+  callbacks->audioScratch = audioScratch_;
   ++activeCallbacks_;
   return true;
 }

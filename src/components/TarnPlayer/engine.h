@@ -38,6 +38,10 @@ struct StreamContext {
   bool spuHidden = false; // the disc shows only forced subpictures here
 };
 
+// Packet bytes end in this many zero bytes that are not part of the payload
+// (the decoders' parsers read past the end).
+constexpr size_t kPadding = 64;
+
 struct VideoItem {
   enum Kind { Packet, Subpicture, Palette, HighlightArea, Drain, Marker } kind = Packet;
   uint64_t generation = 0;
@@ -184,7 +188,15 @@ class Engine {
   void AudioLoop();
   void VideoPresentLoop();
   void AudioPresentLoop();
-  bool WaitForCallbacks(uint64_t generation);
+  struct Callbacks {
+    TarnVideoCallback video = nullptr;
+    TarnAudioCallback audio = nullptr;
+    unsigned char* videoScratch = nullptr;
+    unsigned char* audioScratch = nullptr;
+  };
+  // Waits until the host has given its callbacks; on true `callbacks` holds
+  // them and the caller runs one callback and then calls EndCallback.
+  bool WaitForCallbacks(uint64_t generation, Callbacks* callbacks);
   void EndCallback();
   int64_t StreamTimeFor(uint32_t epoch, int64_t start);
   bool WaitDue(const PresentItem& item, ClockWaiter& waiter);

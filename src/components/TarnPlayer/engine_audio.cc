@@ -63,17 +63,16 @@ void Engine::AudioLoop() {
     lastStart100 = start;
     lastEnd100 = start + int64_t(frames) * 10000000 / kSampleRate;
 
-    if (!WaitForCallbacks(generation)) return;
+    Callbacks callbacks;
+    if (!WaitForCallbacks(generation, &callbacks)) return;
     StreamTimeFor(context.epoch, start);
-    size_t bytes = frames * kChannels * sizeof(int16_t);
     size_t framesPerCall = kScratchBytes / (kChannels * sizeof(int16_t));
     for (size_t done = 0; done < frames; done += framesPerCall) {
       size_t count = frames - done < framesPerCall ? frames - done : framesPerCall;
-      std::memcpy(audioScratch_, block.samples.data() + done * kChannels, count * kChannels * sizeof(int16_t));
-      audioCallback_(kChannels, kSampleRate, int(count), start + int64_t(done) * 10000000 / kSampleRate,
-                     audioScratch_);
+      std::memcpy(callbacks.audioScratch, block.samples.data() + done * kChannels, count * kChannels * sizeof(int16_t));
+      callbacks.audio(kChannels, kSampleRate, int(count), start + int64_t(done) * 10000000 / kSampleRate,
+                      callbacks.audioScratch);
     }
-    (void)bytes;
     EndCallback();
     PresentItem item;
     item.generation = generation;
@@ -110,7 +109,7 @@ void Engine::AudioLoop() {
     }
     if (lastStart100 < 0) lastContext = item.context;
     blocks.clear();
-    decoder->Decode(item.bytes.data(), item.bytes.size(), item.pts90k, blocks);
+    decoder->Decode(item.bytes.data(), item.bytes.size() - kPadding, item.pts90k, blocks);
     for (DecodedAudio& block : blocks) {
       if (Stale(generation)) break;
       deliver(block);

@@ -12,6 +12,16 @@
 namespace tarnplayer {
 namespace {
 
+// libavcodec's parsers read up to 64 bytes past the end of what they are
+// given (AV_INPUT_BUFFER_PADDING_SIZE), so every payload carries zeros there.
+constexpr size_t kInputPadding = kPadding;
+
+void CopyPayload(const PesPayload& payload, std::vector<uint8_t>& bytes) {
+  bytes.reserve(payload.size + kInputPadding);
+  bytes.assign(payload.data, payload.data + payload.size);
+  bytes.insert(bytes.end(), kInputPadding, 0);
+}
+
 constexpr int kRetriesBeforeSkip = 2;
 constexpr int kMaxSkips = 16;
 // Events in a row that carry no data before the navigator counts as stuck.
@@ -268,7 +278,7 @@ void Engine::HandleBlock(const uint8_t* block, int length, std::vector<VideoItem
         if (payload.kind == PesKind::Subpicture && payload.stream != spuStream) break;
         VideoItem item = NewVideoItem(payload.kind == PesKind::Video ? VideoItem::Packet
                                                                      : VideoItem::Subpicture);
-        item.bytes.assign(payload.data, payload.data + payload.size);
+        CopyPayload(payload, item.bytes);
         item.pts90k = payload.pts90k;
         video.push_back(std::move(item));
         break;
@@ -285,7 +295,7 @@ void Engine::HandleBlock(const uint8_t* block, int length, std::vector<VideoItem
                       : payload.kind == PesKind::Dts  ? AudioCoding::DTS
                       : payload.kind == PesKind::Lpcm ? AudioCoding::LPCM
                                                       : AudioCoding::MPEG;
-        item.bytes.assign(payload.data, payload.data + payload.size);
+        CopyPayload(payload, item.bytes);
         item.pts90k = payload.pts90k;
         audio.push_back(std::move(item));
         break;

@@ -107,7 +107,8 @@ void Engine::VideoLoop() {
       subpicture.Blend(picture.data.data(), picture.width, picture.height, lastRawPts, menu);
     }
 
-    if (!WaitForCallbacks(generation)) return;
+    Callbacks callbacks;
+    if (!WaitForCallbacks(generation, &callbacks)) return;
     // What belongs to this place in the stream is reported just before the picture.
     fireMarkers(pictureSegment);
     if (context.domain == DVD_DOMAIN_Title) {
@@ -134,8 +135,8 @@ void Engine::VideoLoop() {
     size_t bytes = size_t(picture.width) * picture.height * 3 / 2;
     int show = 0;
     if (bytes <= picture.data.size() && bytes <= (1u << 20)) {
-      std::memcpy(videoScratch_, picture.data.data(), bytes);
-      show = videoCallback_(picture.width, picture.height, streamTime, start, stop, videoScratch_);
+      std::memcpy(callbacks.videoScratch, picture.data.data(), bytes);
+      show = callbacks.video(picture.width, picture.height, streamTime, start, stop, callbacks.videoScratch);
     }
     EndCallback();
     PresentItem item;
@@ -182,10 +183,10 @@ void Engine::VideoLoop() {
           if (fed.size() > 64) fed.pop_front();
         }
         if (lastStart90k < 0) lastContext = item.context;
-        decoder.Decode(item.bytes.data(), item.bytes.size(), item.pts90k, pictures);
+        decoder.Decode(item.bytes.data(), item.bytes.size() - kPadding, item.pts90k, pictures);
         break;
       case VideoItem::Subpicture:
-        subpicture.Decode(item.bytes.data(), item.bytes.size(), item.pts90k);
+        subpicture.Decode(item.bytes.data(), item.bytes.size() - kPadding, item.pts90k);
         break;
       case VideoItem::Palette:
         subpicture.SetPalette(item.clut);
