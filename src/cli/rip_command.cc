@@ -1,5 +1,7 @@
 // "rip": converts titles of a disc with the title ripper's batch, the same
 // code the window runs, with a console view.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -16,6 +18,7 @@
 #include "dvd/dvd_reader_library.h"
 #include "dvd/title_catalogue.h"
 #include "platform/message_queue.h"
+#include "platform/paths.h"
 #include "profiles/profile_catalogue.h"
 #include "ui/ripper_commands.h"
 #include "ui/ripper_conversion.h"
@@ -107,6 +110,38 @@ int RunRip(CliContext& ctx) {
       !problem.empty())
     return UsageError(problem);
 
+  // A title the disc does not have fails at once; the others go on.
+  std::vector<JobOutcome> missing;
+  for (int i = 0; i < rows.Count(); ++i) {
+    SourceRow& row = *rows.Row(i);
+    if (!row.job->checked || row.chapters > 0) continue;
+    JobOutcome o;
+    o.title = row.job->titleIndex + 1;
+    o.output = row.job->destination;
+    o.reason = "the disc has no title " + std::to_string(o.title);
+    if (!ctx.json) std::printf("Failed %d %s\n", o.title, o.reason.c_str());
+    missing.push_back(std::move(o));
+    rows.SetChecked(i, false);
+  }
+
+  // Without a folder to write to every job would fail after its seek and
+  // encode; say so at once.
+  if (!platform::MakeFolders(settings.outputFolder) || ::access(settings.outputFolder.c_str(), W_OK) != 0) {
+    std::vector<JobOutcome> failed = missing;
+    for (int i = 0; i < rows.Count(); ++i) {
+      const RipJob& job = *rows.Row(i)->job;
+      if (!job.checked) continue;
+      JobOutcome o;
+      o.title = job.titleIndex + 1;
+      o.output = job.destination;
+      o.reason = "cannot write to the output folder " + settings.outputFolder;
+      if (!ctx.json) std::printf("Failed %d %s\n", o.title, o.reason.c_str());
+      failed.push_back(std::move(o));
+    }
+    if (ctx.json) PrintJson(sourceFolder, failed);
+    return kExitFailure;
+  }
+
   ConsoleRipperView view(options.yes, !ctx.json);
   CoreRipperPlayback playback(view);
   ConversionRipperDriver driver(view);
@@ -122,19 +157,25 @@ int RunRip(CliContext& ctx) {
       view.SetUserStopped();
       batch.UserStop();
     });
+    if (checked == 0) {  // only titles the disc does not have
+      if (ctx.json) PrintJson(sourceFolder, missing);
+      return kExitFailure;
+    }
     batch.Queue().Send(kCommandMessage, kCmdStartNow, 0);
     if (!Conversion().batch) {
       std::fprintf(stderr, "tarn-orvane-cli: nothing was converted\n");
+      if (ctx.json) PrintJson(sourceFolder, missing);
       return kExitFailure;
     }
     while (Conversion().batch) platform::PumpingSleep(20);
     driver.WaitForThread();
   }
 
-  const std::vector<JobOutcome>& outcomes = view.Outcomes();
+  std::vector<JobOutcome> outcomes = missing;
+  outcomes.insert(outcomes.end(), view.Outcomes().begin(), view.Outcomes().end());
   if (ctx.json) PrintJson(sourceFolder, outcomes);
   const bool allCompleted =
-      static_cast<int>(outcomes.size()) == checked &&
+      missing.empty() && static_cast<int>(view.Outcomes().size()) == checked &&
       std::all_of(outcomes.begin(), outcomes.end(), [](const JobOutcome& o) { return o.completed; });
   return allCompleted ? kExitOk : kExitFailure;
 }

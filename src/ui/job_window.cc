@@ -36,6 +36,13 @@ DVD_HMSF_TIMECODE FallbackStop(const DVD_HMSF_TIMECODE& end) {
   return seconds > 0 ? SecondsToTimecode(seconds - 1) : end;
 }
 
+DVD_HMSF_TIMECODE PreRollStart(const DVD_HMSF_TIMECODE& start) {
+  const int32_t seconds = WholeSeconds(start);
+  if (seconds == 0) return start;  // the title's beginning (frames 1) as it stands
+  if (seconds <= kPreRollSeconds) return DVD_HMSF_TIMECODE{0, 0, 0, 1};
+  return SecondsToTimecode(seconds - kPreRollSeconds);
+}
+
 JobWindow ComputeJobWindow(const RipJob& job, const DVD_HMSF_TIMECODE& total) {
   JobWindow j;
   j.window = ComputeStartWindow(job, total);

@@ -36,6 +36,14 @@ DVD_HMSF_TIMECODE FallbackStop(const DVD_HMSF_TIMECODE& end);
 // the core's total time) unless the row is trimmed to end earlier.
 JobWindow ComputeJobWindow(const RipJob& job, const DVD_HMSF_TIMECODE& total);
 
+// Where playback is put for a job starting at `start`: a time search lands
+// on the first picture it can decode at or after the time asked for, so
+// playback begins up to kPreRollSeconds earlier and the capture drops what
+// lies before the range start. A start within the first seconds plays from
+// the title's beginning.
+inline constexpr int kPreRollSeconds = 2;
+DVD_HMSF_TIMECODE PreRollStart(const DVD_HMSF_TIMECODE& start);
+
 inline constexpr int64_t kUnitsPerSecond = 10'000'000;
 
 }  // namespace tarn

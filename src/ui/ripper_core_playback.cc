@@ -1,11 +1,14 @@
 #include "ui/ripper_core_playback.h"
 
 #include "app/log.h"
+#include "app/user_messages.h"
+#include "convert/rip_job.h"
 #include "convert/capture_callbacks.h"
 #include "convert/frame_exchange.h"
 #include "dvd/open_disc_playback.h"
 #include "dvd/source_rows.h"
 #include "playback/clock_mode.h"
+#include "playback/core_position.h"
 #include "playback/current_core.h"
 #include "playback/dvd_mpc_core.h"
 #include "playback/seek_state.h"
@@ -40,10 +43,38 @@ bool CoreRipperPlayback::OpenDisc(const std::string& folder) {
   capture.audio = &OnAudioBlock;
   capture.videoScratch = VideoScratch();
   capture.audioScratch = AudioScratch();
-  return OpenDiscPlayback(window, folder, capture);
+  if (!OpenDiscPlayback(window, folder, capture)) return false;
+  // The navigator's first events come from the engine's threads; on the
+  // platform the seek was written for they are queued before the posted
+  // seek command runs. Let them in first (at most 2 s).
+  auto settled = [] {
+    const CorePosition& p = CurrentCorePosition();
+    return p.domain != 0 && (p.domain != kTitleDomain || p.title != 0);
+  };
+  for (int i = 0; i < 200 && CurrentCore() && !settled(); ++i) platform::PumpingSleep(10);
+  return true;
 }
 
 void CoreRipperPlayback::RunTitleSeek(int targetTitle) {
+  const CDvdMpcCore* core = CurrentCore();
+  if (core && core->TitleCount() > 0 && (targetTitle < 1 || static_cast<uint32_t>(targetTitle) > core->TitleCount())) {
+    // A title the disc does not have cannot be reached: the seek's failure
+    // now instead of after ten attempts of waiting for it.
+    Log(kLogError, "The disc has %u titles, title %d cannot be played\n", core->TitleCount(), targetTitle);
+    tarn::SeekPending() = 0;
+    tarn::SetClockMode(0);
+    SendToWindow(UM_CLOSE_PLAYER, 0, 0);
+    const bool batch = Conversion().batch != 0;
+    if (batch) SendToWindow(UM_JOB_RESULT, 1, 0);
+    else
+      view_.ShowMessage("Failed to search to Title" + std::to_string(targetTitle) +
+                            ", so cannot play this title. \nPlease click top-right button switch to DVD Recorder "
+                            "screen and try again.",
+                        "", MessageIcon::kNone);
+    Log(kLogInfo, "safe search process failed, send close dvd player message!.\n");
+    if (batch) SendToWindow(UM_NEXT_TITLE, 0, 0);
+    return;
+  }
   jobs_.clear();
   if (batch_) {
     SourceRows& rows = batch_->Rows();

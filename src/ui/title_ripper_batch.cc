@@ -180,7 +180,7 @@ void CTitleRipperBatch::StartTitleRip() {
   const RipJob& job = *rows_.Row(row)->job;
   const DVD_HMSF_TIMECODE total = playback_.TotalTime();
   jobWindow_ = ComputeJobWindow(job, total);
-  playback_.PlayTime(jobWindow_.window.start, true);
+  playback_.PlayTime(PreRollStart(jobWindow_.window.start), true);
 
   RipProgress& p = Progress();
   p.startClock = static_cast<int32_t>(platform::TickCount());

@@ -52,6 +52,14 @@ TEST(JobWindow, WindowAndExactRange) {
   }
 }
 
+TEST(JobWindow, PlaybackStartsBeforeTheRangeButNotBeforeTheTitle) {
+  EXPECT_EQ(PackTimecode(PreRollStart({0, 0, 0, 1})), PackTimecode({0, 0, 0, 1}));
+  EXPECT_EQ(PackTimecode(PreRollStart({0, 0, 1, 20})), PackTimecode({0, 0, 0, 1}));
+  EXPECT_EQ(PackTimecode(PreRollStart({0, 0, 2, 0})), PackTimecode({0, 0, 0, 1}));
+  EXPECT_EQ(PackTimecode(PreRollStart({0, 1, 0, 0})), PackTimecode({0, 0, 58, 0}));
+  EXPECT_EQ(PackTimecode(PreRollStart({1, 0, 1, 0})), PackTimecode({0, 59, 59, 0}));
+}
+
 TEST(JobWindow, SecondsBecomeHoursMinutesSeconds) {
   const DVD_HMSF_TIMECODE t = SecondsToTimecode(3 * 3600 + 25 * 60 + 7.9);
   EXPECT_EQ(t.bHours, 3);
