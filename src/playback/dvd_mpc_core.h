@@ -5,6 +5,7 @@
 // host window, turns the graph's events into IDvdMpcCallback calls and keeps
 // a snapshot of the disc position that it also publishes for other threads
 // (playback/core_position.h). Everything runs on the host window's thread.
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -98,7 +99,8 @@ class CDvdMpcCore : public IDvdMpcCallback {
   void Size();
   void CloseRequest();
 
-  // The crop rectangle the overlay draws and the conversion reads.
+  // The crop rectangle the overlay draws and the conversion reads (from its
+  // own thread: each value is one aligned 32-bit read).
   void SetCrop(int32_t x, int32_t y, int32_t width, int32_t height);
   void GetCrop(int32_t* x, int32_t* y, int32_t* width, int32_t* height) const;
 
@@ -205,8 +207,8 @@ class CDvdMpcCore : public IDvdMpcCallback {
   tarnplayer::IVMRMixerBitmap9* m_pMixerBitmap = nullptr;
   CVirtualClock* m_clock = nullptr;  // one reference held from Open to Close
   bool m_graphOpen = false;          // TarnOpenMedia succeeded and TarnCloseMedia is due
-  // overlay
-  int32_t m_cropX = 0, m_cropY = 0, m_cropWidth = 0, m_cropHeight = 0;
+  // overlay: the crop rectangle, read by the conversion thread too
+  std::atomic<int32_t> m_cropX{0}, m_cropY{0}, m_cropWidth{0}, m_cropHeight{0};
   // engine
   EngineLibrary m_library;
   EngineEntryPoints m_engine;
