@@ -137,6 +137,9 @@ class Recorder {
   std::atomic<int> callsAfterStop{0};
   std::atomic<int> videoResult{1};
   std::atomic<TestClock*> clock{nullptr};
+  // Called with every picture's stream time and start, as the host's
+  // capture callback drives its clock.
+  std::atomic<void (*)(int64_t, int64_t)> pictureHook{nullptr};
 
  private:
   std::mutex mutex_;
@@ -169,6 +172,7 @@ inline int OnVideo(int width, int height, int64_t streamTime, int64_t start, int
   for (int i = 0; i < width * height; i += 97) sum += picture[i];
   happening.lumaSum = sum;
   if (TestClock* clock = recorder.clock.load()) happening.clockNow = clock->Now();
+  if (auto hook = recorder.pictureHook.load()) hook(streamTime, start);
   recorder.Add(happening);
   return recorder.videoResult.load();
 }
