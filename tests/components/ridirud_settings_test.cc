@@ -188,6 +188,7 @@ TEST(OutputPlanTest, RefusesValuesItCannotWrite) {
       {"no video codec", {"mp4", "None", "512", "320:240", "", "", "25", "aac", "128", "48000", "2"}, "video codec"},
       {"odd codec", {"mp4", "theora", "512", "320:240", "", "", "25", "aac", "128", "48000", "2"}, "video codec"},
       {"bad size", {"mp4", "h264", "512", "320x", "", "", "25", "aac", "128", "48000", "2"}, "frame size"},
+      {"huge frame", {"mp4", "h264", "512", "9000:240", "", "", "25", "aac", "128", "48000", "2"}, "frame size"},
       {"bad crop", {"mp4", "h264", "512", "320:240", "", "1:2:3", "25", "aac", "128", "48000", "2"}, "crop"},
       {"bad rate", {"mp4", "h264", "512", "320:240", "", "", "None", "aac", "128", "48000", "2"}, "frame rate"},
       {"bad bitrate", {"mp4", "h264", "fast", "320:240", "", "", "25", "aac", "128", "48000", "2"}, "bit rate"},

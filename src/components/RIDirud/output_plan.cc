@@ -61,8 +61,8 @@ bool BuildVideoPlan(const EncoderSettings& s, const MediaInfo& info, OutputPlan*
     frame.width = EvenDown(frame.width);
     frame.height = EvenDown(frame.height);
   }
-  if (frame.width < 16 || frame.height < 16) {
-    *error = "frame size \"" + s.frame_size + "\" is too small";
+  if (frame.width < 16 || frame.height < 16 || frame.width > 4096 || frame.height > 4096) {
+    *error = "frame size \"" + s.frame_size + "\" is out of range";
     return false;
   }
   v.frame_width = frame.width;

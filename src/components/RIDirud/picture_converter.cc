@@ -1,5 +1,6 @@
 #include "picture_converter.h"
 
+#include <algorithm>
 #include <cstring>
 
 extern "C" {
@@ -11,6 +12,7 @@ extern "C" {
 namespace ridirud {
 namespace {
 
+constexpr int kLargestDvdPictureBytes = 720 * 576 * 3 / 2;
 constexpr uint8_t kBlackY = 16;
 constexpr uint8_t kBlackChroma = 128;
 
@@ -32,7 +34,10 @@ bool PictureConverter::Init(const VideoPlan& plan, std::string* error) {
   const int w = plan.source_width, h = plan.source_height;
   const int cw = (w + 1) / 2, ch = (h + 1) / 2;
   source_bytes_ = w * h + 2 * cw * ch;
-  source_pool_ = av_buffer_pool_init(source_bytes_ + AV_INPUT_BUFFER_PADDING_SIZE, av_buffer_alloc);
+  // The host copies each picture at the size it was captured with; leave room
+  // for the largest DVD picture in case the stream's size changes.
+  const int room = std::max(source_bytes_, kLargestDvdPictureBytes);
+  source_pool_ = av_buffer_pool_init(room + AV_INPUT_BUFFER_PADDING_SIZE, av_buffer_alloc);
   if (!source_pool_) {
     *error = "out of memory for the picture buffers";
     return false;
