@@ -73,7 +73,7 @@ bool CDvdMpcCore::KeyUp(int32_t key) {
   if (!m_attached || !m_pDvdControl) return false;
   switch (key) {
     case kKeyEnter:
-      m_pDvdControl->ActivateButton();
+      ActivateButton();
       return true;
     case kKeyLeft:
       m_pDvdControl->SelectRelativeButton(tarnplayer::DVD_Relative_Left);
@@ -132,7 +132,15 @@ tarnplayer::HRESULT CDvdMpcCore::GetCurrentButton(uint32_t* available, uint32_t*
 }
 
 tarnplayer::HRESULT CDvdMpcCore::ActivateButton() {
-  return m_pDvdControl ? m_pDvdControl->ActivateButton() : tarnplayer::E_UNEXPECTED;
+  if (!m_pDvdControl || !m_pDvdInfo) return tarnplayer::E_UNEXPECTED;
+  // The snapshot's domain may lag behind the navigator (a title jump whose
+  // events are still queued): a menu's button commands must never run once
+  // the navigator has left the menu, so its own domain decides.
+  int32_t domain = 0;
+  if (Succeeded(m_pDvdInfo->GetCurrentDomain(&domain)) && domain != tarnplayer::DVD_DOMAIN_VideoManagerMenu &&
+      domain != tarnplayer::DVD_DOMAIN_VideoTitleSetMenu)
+    return tarnplayer::VFW_E_DVD_INVALIDDOMAIN;
+  return m_pDvdControl->ActivateButton();
 }
 
 }  // namespace tarn

@@ -300,6 +300,7 @@ TEST_F(ScriptedCoreTest, VolumeMenuAndKeys) {
   EXPECT_TRUE(Graph().Called("Resume 1"));
 
   Graph().calls.clear();
+  Graph().domain = DVD_DOMAIN_VideoManagerMenu;  // Enter presses a menu's button
   EXPECT_TRUE(core->KeyUp(kKeyLeft));
   EXPECT_TRUE(core->KeyUp(kKeyUp));
   EXPECT_TRUE(core->KeyUp(kKeyRight));

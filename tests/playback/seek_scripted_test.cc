@@ -73,6 +73,7 @@ class ScriptedSeekTest : public ::testing::Test {
 
 TEST_F(ScriptedSeekTest, AMenuThatIsNeverLeftGetsOneButtonPressPerAttempt) {
   test::LogCapture log;
+  Graph().domain = tarnplayer::DVD_DOMAIN_VideoManagerMenu;
   Graph().Push(tarnplayer::EC_DVD_DOMAIN_CHANGE, tarnplayer::DVD_DOMAIN_VideoManagerMenu);
   Deliver();
   const SafeSearchResult r = SafeSearch(window, SeekForm::TitleRipper, 2, window.seekEvent, 0);
@@ -97,6 +98,7 @@ TEST_F(ScriptedSeekTest, AMenuThatIsNeverLeftGetsOneButtonPressPerAttempt) {
 
 TEST_F(ScriptedSeekTest, AFailedBatchJobIsMarkedAndTheBatchGoesOn) {
   Conversion().batch = 1;
+  Graph().domain = tarnplayer::DVD_DOMAIN_VideoTitleSetMenu;
   Graph().Push(tarnplayer::EC_DVD_DOMAIN_CHANGE, tarnplayer::DVD_DOMAIN_VideoTitleSetMenu);
   Deliver();
   EXPECT_FALSE(SafeSearch(window, SeekForm::TitleRipper, 3, window.seekEvent, 0).reached);
@@ -156,6 +158,18 @@ TEST_F(ScriptedSeekTest, MovieEditorFailureStopsAndClosesThePlayback) {
   EXPECT_TRUE(Graph().Called("CloseMedia"));
 }
 
+TEST_F(ScriptedSeekTest, AMenuAlreadyLeftByTheNavigatorIsNotPressed) {
+  // The snapshot still says menu, the navigator is in the title already.
+  Graph().Push(tarnplayer::EC_DVD_DOMAIN_CHANGE, tarnplayer::DVD_DOMAIN_VideoManagerMenu);
+  Deliver();
+  Graph().domain = tarnplayer::DVD_DOMAIN_Title;
+  uint32_t available = 0, current = 0;
+  ASSERT_TRUE(tarnplayer::Succeeded(CurrentCore()->GetCurrentButton(&available, &current)));
+  EXPECT_EQ(CurrentCore()->ActivateButton(), tarnplayer::VFW_E_DVD_INVALIDDOMAIN);
+  EXPECT_TRUE(CurrentCore()->KeyUp(kKeyEnter));
+  EXPECT_FALSE(Graph().Called("ActivateButton"));
+}
+
 TEST_F(ScriptedSeekTest, WithoutAnOpenCoreTheSeekEndsAtOnce) {
   DestroyCurrentCore();
   const SafeSearchResult r = SafeSearch(window, SeekForm::TitleRipper, 1, window.seekEvent);
@@ -211,6 +225,7 @@ TEST_F(ScriptedSeekTest, FastForwardToTheMainMovie) {
   EXPECT_EQ(GetClockMode(), CVirtualClock::kModeFast);
 
   // Highlighted buttons are pressed while the fast-forward runs.
+  Graph().domain = tarnplayer::DVD_DOMAIN_VideoManagerMenu;
   seek.OnButtonChange(core);
   EXPECT_EQ(Graph().CountCalls("ActivateButton"), 1u);
 
