@@ -8,10 +8,7 @@
 #include "convert/stop_procedure.h"
 #include "driver_fixture.h"
 
-#if __has_include("convert/post_process.h")
 #include "convert/post_process.h"
-#define TARN_TEST_HAVE_POST_PROCESS 1
-#endif
 
 namespace tarn {
 namespace {
@@ -67,9 +64,6 @@ TEST_F(RecorderThread, StoppedRecordingKeepsItsFileAndIsStillPostProcessed) {
 }
 
 TEST_F(RecorderThread, StoppedFlvRecordingGetsItsPageFromTheRealPostStep) {
-#ifndef TARN_TEST_HAVE_POST_PROCESS
-  GTEST_SKIP() << "post-processing is not built";
-#else
   test::TempDir program;
   test::WriteFile(program / "flv_player.swf", "player");
   SetPostProcessProgramFolder(program.path());
@@ -90,7 +84,6 @@ TEST_F(RecorderThread, StoppedFlvRecordingGetsItsPageFromTheRealPostStep) {
   EXPECT_NE(page.find("width=320 height=240"), std::string::npos) << page;
   EXPECT_EQ(test::ReadFile(out_ / "flv_player.swf"), "player");
   EXPECT_EQ(Count(UM_BATCH_DONE), 1);
-#endif
 }
 
 TEST_F(RecorderThread, TooSmallRecordingSkipsThePostStepButStillEnds) {
