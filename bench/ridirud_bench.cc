@@ -4,6 +4,8 @@
 // through libavcodec alone with the same settings and threads.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
 #include <vector>
@@ -39,7 +41,8 @@ void CopyPicture(int index, uint8_t* y, uint8_t*, uint8_t*, int, int) {
 
 void BM_RidirudMp4H264(benchmark::State& state) {
   Pictures();
-  const std::string output = (std::filesystem::temp_directory_path() / "ridirud_bench.mp4").string();
+  const std::string output =
+      (std::filesystem::temp_directory_path() / ("ridirud_bench_" + std::to_string(::getpid()) + ".mp4")).string();
   for (auto _ : state) {
     tarn::test::TestSource source;
     source.width = kWidth;

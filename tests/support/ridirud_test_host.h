@@ -78,7 +78,7 @@ struct TestSource {
   int rate_num = 25;
   int rate_den = 1;
   int pictures = 50;
-  double tone_hz = 440.0;
+  double tone_hz = 440.0;             // whole hertz
   int tone_amplitude = 8000;
   bool abort_media_info = false;     // FetchMediaInfo returns -1
   int supply_stop_after = -1;        // SupplyVideoFrame returns -1 after that many pictures
@@ -105,6 +105,10 @@ class TestEncoderHost {
  public:
   explicit TestEncoderHost(TestSource source) : source_(std::move(source)) {
     if (!source_.draw) source_.draw = DrawMovingPattern;
+    // One second of the tone; a whole number of hertz repeats it exactly.
+    tone_.resize(48000);
+    for (int i = 0; i < 48000; ++i)
+      tone_[i] = static_cast<int16_t>(source_.tone_amplitude * std::sin(2 * M_PI * source_.tone_hz * i / 48000.0));
     current() = this;
   }
   ~TestEncoderHost() { current() = nullptr; }
@@ -211,8 +215,7 @@ class TestEncoderHost {
     const int count = static_cast<int>(request->count & 0xffffffff);
     auto* out = reinterpret_cast<int16_t*>(destination);
     for (int i = 0; i < count; ++i) {
-      double t = static_cast<double>(h->audio_frames_ + i) / 48000.0;
-      auto s = static_cast<int16_t>(h->source_.tone_amplitude * std::sin(2 * M_PI * h->source_.tone_hz * t));
+      const int16_t s = h->tone_[(h->audio_frames_ + i) % 48000];
       out[2 * i] = s;
       out[2 * i + 1] = s;
     }
@@ -228,6 +231,7 @@ class TestEncoderHost {
   int empty_left_ = 0;
   bool ended_ = false;
   int64_t audio_frames_ = 0;
+  std::vector<int16_t> tone_;
   std::vector<std::string> log_;
 };
 
