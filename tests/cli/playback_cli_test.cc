@@ -105,8 +105,8 @@ TEST_F(PlaybackCli, FastModePlaysEightTimesRealTime) {
   const double wall = r.Number("seconds");
   EXPECT_LT(wall, 4);
   EXPECT_NEAR(r.Number("audioSeconds"), 16, 4);
-  // Many more time events per second of wall time than real time gives.
-  EXPECT_GE(r.Number("timeEvents") / wall, 3) << r.out;
+  // Several time events per second of wall time, where real time gives one.
+  EXPECT_GE(r.Number("timeEvents") / wall, 2) << r.out;
 }
 
 TEST_F(PlaybackCli, PlayAfterASeekCountsTheTargetTitle) {
