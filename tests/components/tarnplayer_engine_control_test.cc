@@ -211,14 +211,19 @@ TEST_F(EngineTest, DamagedDiscsWarnAndEndCleanly) {
   struct Case {
     const char* disc;
     int64_t reachesAtLeast;  // the picture time playback gets past
+    intptr_t firstWarning;
   };
-  for (const Case& c : {Case{"damaged/cut-vob/", 5 * kSecond}, Case{"damaged/garbage-cell/", 40 * kSecond}}) {
+  for (const Case& c : {Case{"damaged/cut-vob/", 5 * kSecond, DVD_WARNING_Read},
+                        Case{"damaged/garbage-cell/", 40 * kSecond, DVD_WARNING_Read},
+                        Case{"damaged/missing-vob/", -1, DVD_WARNING_Open}}) {
     SCOPED_TRACE(c.disc);
     Start(c.disc, 0);
     ASSERT_EQ(graph_.dvd->PlayTitle(1, DVD_CMD_FLAG_Block, nullptr), S_OK);
     ASSERT_TRUE(WaitForEvent(EC_DVD_DOMAIN_CHANGE, DVD_DOMAIN_Stop, 20000));
     auto log = recorder_.Snapshot();
-    EXPECT_TRUE(HasEvent(log, EC_DVD_WARNING));
+    int warning = FindEvent(log, EC_DVD_WARNING);
+    ASSERT_GE(warning, 0);
+    EXPECT_EQ(log[size_t(warning)].param1, c.firstWarning);
     EXPECT_GE(LastPictureStart(log), c.reachesAtLeast);
     auto pictures = Pictures(log);
     for (size_t i = 1; i < pictures.size(); ++i) ASSERT_GT(pictures[i].start, pictures[i - 1].start);

@@ -324,11 +324,15 @@ class EngineTest : public ::testing::Test {
     }
     return -1;
   }
-  bool WaitForEvent(int32_t code, intptr_t param1 = -1, int timeoutMs = 15000) {
+  // Waits for event `code` among what arrived after the first `after` log entries.
+  bool WaitForEvent(int32_t code, intptr_t param1 = -1, int timeoutMs = 15000, size_t after = 0) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < deadline) {
       TakeEvents(recorder_);
-      if (HasEvent(recorder_.Snapshot(), code, param1)) return true;
+      auto log = recorder_.Snapshot();
+      if (after < log.size() && HasEvent(std::vector<Happening>(log.begin() + long(after), log.end()), code, param1)) {
+        return true;
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;

@@ -67,6 +67,29 @@ TEST_F(EngineTest, MenuDiscStartsInAStillMenuAndAButtonPlaysItsTitle) {
   EXPECT_EQ(location.TitleNum, 1u);
 }
 
+TEST_F(EngineTest, StopWithResetOnStopStartsTheDiscAgainFromFirstPlay) {
+  Start("menu/", 0);
+  ASSERT_TRUE(WaitForEvent(EC_DVD_STILL_ON));
+  ASSERT_EQ(graph_.dvd->ActivateButton(), S_OK);
+  ASSERT_TRUE(WaitForEvent(EC_DVD_TITLE_CHANGE, 1));
+  ASSERT_EQ(graph_.dvd->SetOption(DVD_ResetOnStop, 1), S_OK);
+  ASSERT_EQ(graph_.control->Stop(), S_OK);
+  ASSERT_EQ(graph_.dvd->SetOption(DVD_ResetOnStop, 0), S_OK);
+  int32_t state = -1;
+  ASSERT_EQ(graph_.control->GetState(0, &state), S_OK);
+  EXPECT_EQ(state, State_Stopped);
+  TakeEvents(recorder_);
+  size_t before = recorder_.Snapshot().size();
+  ASSERT_EQ(graph_.control->Run(), S_OK);
+  ASSERT_TRUE(WaitForEvent(EC_DVD_STILL_ON, -1, 15000, before));
+  auto log = recorder_.Snapshot();
+  std::vector<Happening> later(log.begin() + long(before), log.end());
+  EXPECT_GE(FindEvent(later, EC_DVD_DOMAIN_CHANGE, DVD_DOMAIN_VideoManagerMenu), 0);
+  int32_t domain = 0;
+  ASSERT_EQ(graph_.info->GetCurrentDomain(&domain), S_OK);
+  EXPECT_EQ(domain, DVD_DOMAIN_VideoManagerMenu);
+}
+
 TEST_F(EngineTest, PlayChapterInTitleSwitchesTitlesWithTheEventBeforeTheFirstNewPicture) {
   Start("feature/", 4.0);
   ASSERT_EQ(graph_.dvd->PlayTitle(1, DVD_CMD_FLAG_Block, nullptr), S_OK);
