@@ -286,6 +286,12 @@ void CTitleRipperBatch::BatchDone() {
 
 void CTitleRipperBatch::UserStop() {
   ConversionState& cs = Conversion();
+  if (cs.recording && !playback_.IsOpen()) {
+    // The encode is over and its output is being post-processed: that job
+    // finishes whole, and no next title follows.
+    endBatchRequested_ = true;
+    return;
+  }
   if (cs.recording) {
     if (playback_.SeekPending()) {
       playback_.SetSeekPending(false);

@@ -42,7 +42,8 @@ class CTitleRipperBatch {
   // The user's stop from outside the window (the command-line front end's
   // interrupt): the running job is stopped as by the DVD menu's "Stop" (its
   // partial output is deleted), a pending title seek is abandoned, and the
-  // batch ends with "Mission Stopped!".
+  // batch ends with "Mission Stopped!". A job whose output is already being
+  // post-processed finishes, and the batch ends after it.
   void UserStop();
 
   // The core's time update while a job runs or a seek is pending (the

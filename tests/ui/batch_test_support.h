@@ -60,6 +60,7 @@ class StandInPlayback : public IRipperPlayback {
   }
   void RunTitleSeek(int target) override {
     seeks.push_back(target);
+    if (stopDuringSeek) batch->UserStop();  // the user's interrupt arrives while the seek pumps
     seekPending = false, clockMode = 0;
     if (!open || unreachable.count(target)) {
       // As the seek reports a failure during a batch.
@@ -86,7 +87,7 @@ class StandInPlayback : public IRipperPlayback {
   void SetSeekPending(bool p) override { seekPending = p; }
 
   CTitleRipperBatch* batch = nullptr;
-  bool open = false, failOpen = false, seekPending = false;
+  bool open = false, failOpen = false, seekPending = false, stopDuringSeek = false;
   int state = kCoreClosed, domain = 0, title = 0, clockMode = 0, closes = 0;
   DVD_HMSF_TIMECODE now{}, total{0, 1, 12, 0};
   std::set<int> unreachable;

@@ -177,6 +177,20 @@ TEST_F(BatchTest, AUserStopEndsTheBatchWithMissionStoppedAndNoShutdown) {
   EXPECT_EQ(Conversion().userStopped, 0);
 }
 
+TEST_F(BatchTest, AUserStopDuringTheSeekEndsTheBatchWithoutAJob) {
+  AddRow(1, true);
+  AddRow(2, true);
+  playback.stopDuringSeek = true;
+  Command(kCmdStartNow);
+  EXPECT_TRUE(driver.started.empty());
+  EXPECT_EQ(playback.seeks, std::vector<int>{1});
+  EXPECT_EQ(Status(0), "Failed");
+  EXPECT_EQ(Status(1), "Ready");
+  EXPECT_EQ(view.messages, std::vector<std::string>{"Mission Stopped!"});
+  EXPECT_EQ(Conversion().batch, 0);
+  EXPECT_FALSE(playback.open);
+}
+
 TEST_F(BatchTest, ATitleThatCannotBeReachedFailsItsRowAndTheBatchGoesOn) {
   AddRow(1, true);
   AddRow(2, true);
