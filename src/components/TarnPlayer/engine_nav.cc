@@ -80,8 +80,10 @@ int Engine::ActiveSpuPhysicalLocked(bool* hidden) const {
     int physical = dvdnav_get_spu_logical_stream(nav_, uint8_t(spuOverride_));
     if (physical >= 0) return physical & 0x1F;
   }
-  int active = dvdnav_get_active_spu_stream(nav_);
-  if (active < 0) return -1;
+  // The stream number comes with 0x80 set when the disc shows only forced
+  // subpictures; as a signed byte that reads negative. 0xFF: no stream.
+  uint8_t active = uint8_t(dvdnav_get_active_spu_stream(nav_));
+  if (active == 0xFF) return -1;
   *hidden = (active & 0x80) != 0;
   return active & 0x1F;
 }
