@@ -30,8 +30,7 @@ int64_t LastPictureStart(const std::vector<Happening>& log) {
 TEST_F(EngineTest, TheReferenceClockPacesPresentation) {
   for (double speed : {1.0, 8.0}) {
     SCOPED_TRACE(speed);
-    Start("feature/", speed);
-    ASSERT_EQ(graph_.dvd->PlayTitle(1, DVD_CMD_FLAG_Block, nullptr), S_OK);
+    Start("feature/", speed, 1);
     ASSERT_TRUE(WaitForPictureAt(kSecond / 5));
     recorder_.Clear();
     auto begin = std::chrono::steady_clock::now();
@@ -55,8 +54,7 @@ TEST_F(EngineTest, TheReferenceClockPacesPresentation) {
 }
 
 TEST_F(EngineTest, PauseHoldsPresentationAndRunContinuesIt) {
-  Start("feature/", 1.0);
-  ASSERT_EQ(graph_.dvd->PlayTitle(1, DVD_CMD_FLAG_Block, nullptr), S_OK);
+  Start("feature/", 1.0, 1);
   ASSERT_TRUE(WaitForPictureAt(kSecond / 2));
   ASSERT_EQ(graph_.control->Pause(), S_OK);
   int32_t state = -1;
@@ -75,8 +73,7 @@ TEST_F(EngineTest, PauseHoldsPresentationAndRunContinuesIt) {
 
 TEST_F(EngineTest, StopMediaReturnsOnlyWhenNoCallbackCanRunAnyMore) {
   for (double speed : {0.0, 1.0}) {
-    Start("feature/", speed);
-    ASSERT_EQ(graph_.dvd->PlayTitle(1, DVD_CMD_FLAG_Block, nullptr), S_OK);
+    Start("feature/", speed, 1);
     ASSERT_TRUE(WaitForPictureAt(kSecond / 2));
     library_.stop();
     recorder_.stopped = true;
@@ -150,8 +147,7 @@ TEST_F(EngineTest, TheSinkGetsShownPicturesWithTheOverlayAndTheCallbackWithout) 
 }
 
 TEST_F(EngineTest, InfoAnswersAboutTheTitleAndItsStreams) {
-  Start("feature/", 8.0);
-  ASSERT_EQ(graph_.dvd->PlayTitle(1, DVD_CMD_FLAG_Block, nullptr), S_OK);
+  Start("feature/", 8.0, 1);
   ASSERT_TRUE(WaitForPictureAt(kSecond));
   DVD_HMSF_TIMECODE total{};
   uint32_t flags = 0;
@@ -217,8 +213,7 @@ TEST_F(EngineTest, DamagedDiscsWarnAndEndCleanly) {
                         Case{"damaged/garbage-cell/", 40 * kSecond, DVD_WARNING_Read},
                         Case{"damaged/missing-vob/", -1, DVD_WARNING_Open}}) {
     SCOPED_TRACE(c.disc);
-    Start(c.disc, 0);
-    ASSERT_EQ(graph_.dvd->PlayTitle(1, DVD_CMD_FLAG_Block, nullptr), S_OK);
+    Start(c.disc, 0, 1);
     ASSERT_TRUE(WaitForEvent(EC_DVD_DOMAIN_CHANGE, DVD_DOMAIN_Stop, 20000));
     auto log = recorder_.Snapshot();
     int warning = FindEvent(log, EC_DVD_WARNING);

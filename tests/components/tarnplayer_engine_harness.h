@@ -280,8 +280,10 @@ class EngineTest : public ::testing::Test {
     Close();
     Recorder::Current() = nullptr;
   }
-  // Opens the disc, sets the clock (none when speed is 0) and starts playing.
-  void Start(const std::string& disc, double speed) {
+  // Opens the disc, sets the clock (none when speed is 0) and starts playing,
+  // at `title` when given (chosen before the graph runs, so no picture of
+  // the first-play chain comes first), else from the first-play chain.
+  void Start(const std::string& disc, double speed, uint32_t title = 0) {
     ASSERT_TRUE(graph_.Open(library_, DiscPath(disc))) << disc;
     opened_ = true;
     recorder_.events = graph_.events;
@@ -291,6 +293,7 @@ class EngineTest : public ::testing::Test {
       recorder_.clock = clock_.get();
     }
     ASSERT_EQ(library_.play(OnVideo, OnAudio, videoScratch_.data(), audioScratch_.data()), 1);
+    if (title > 0) ASSERT_EQ(graph_.dvd->PlayTitle(title, DVD_CMD_FLAG_Block, nullptr), S_OK);
     ASSERT_EQ(graph_.control->Run(), S_OK);
   }
   void Close() {

@@ -91,8 +91,7 @@ TEST_F(EngineTest, StopWithResetOnStopStartsTheDiscAgainFromFirstPlay) {
 }
 
 TEST_F(EngineTest, PlayChapterInTitleSwitchesTitlesWithTheEventBeforeTheFirstNewPicture) {
-  Start("feature/", 4.0);
-  ASSERT_EQ(graph_.dvd->PlayTitle(1, DVD_CMD_FLAG_Block, nullptr), S_OK);
+  Start("feature/", 4.0, 1);
   ASSERT_TRUE(WaitForPictureAt(2 * kSecond));
   ASSERT_EQ(graph_.dvd->PlayChapterInTitle(2, 1, DVD_CMD_FLAG_Block, nullptr), S_OK);
   DVD_PLAYBACK_LOCATION2 location{};
@@ -120,9 +119,24 @@ TEST_F(EngineTest, PlayChapterInTitleSwitchesTitlesWithTheEventBeforeTheFirstNew
   EXPECT_NEAR(double(fresh.front().streamTime + fresh.front().start), double(fresh.front().clockNow), 0.1 * kSecond);
 }
 
+// A jump right after the start flushes the first title's pictures, but the
+// places passed on the way are still reported: the host learns the domain.
+TEST_F(EngineTest, AJumpRightAfterTheStartStillReportsTheDomainAndTitle) {
+  Start("feature/", 0);
+  ASSERT_EQ(graph_.dvd->PlayChapterInTitle(2, 1, DVD_CMD_FLAG_Block, nullptr), S_OK);
+  ASSERT_TRUE(WaitForEvent(EC_DVD_TITLE_CHANGE, 2));
+  ASSERT_TRUE(WaitForPictureAt(kSecond));
+  auto log = recorder_.Snapshot();
+  EXPECT_TRUE(HasEvent(log, EC_DVD_DOMAIN_CHANGE, DVD_DOMAIN_Title));
+  EXPECT_FALSE(HasEvent(log, EC_DVD_STILL_ON));
+  int event = FindEvent(log, EC_DVD_TITLE_CHANGE, 2);
+  auto fresh = PicturesAfter(log, event);
+  ASSERT_FALSE(fresh.empty());
+  EXPECT_LT(fresh.front().start, kSecond / 2);
+}
+
 TEST_F(EngineTest, PlayAtTimeAndChapterStepsLandWhereAsked) {
-  Start("feature/", 4.0);
-  ASSERT_EQ(graph_.dvd->PlayTitle(1, DVD_CMD_FLAG_Block, nullptr), S_OK);
+  Start("feature/", 4.0, 1);
   ASSERT_TRUE(WaitForPictureAt(kSecond));
 
   struct Step {
@@ -161,8 +175,7 @@ TEST_F(EngineTest, PlayAtTimeAndChapterStepsLandWhereAsked) {
 }
 
 TEST_F(EngineTest, TimeEventsComeOncePerSecondOfTitleTimeBeforeThatSecondsFirstPicture) {
-  Start("feature/", 0);
-  ASSERT_EQ(graph_.dvd->PlayTitle(1, DVD_CMD_FLAG_Block, nullptr), S_OK);
+  Start("feature/", 0, 1);
   ASSERT_TRUE(WaitForPictureAt(6 * kSecond));
   auto log = recorder_.Snapshot();
   int expectedSecond = 0;
@@ -195,8 +208,7 @@ TEST_F(EngineTest, TimelineRisesThroughCellsWhoseTimeStampsRestart) {
   };
   for (const Case& c : {Case{"ntsc/", 2, 66.0, 333667}, Case{"avsync/", 1, 24.0, 400000}}) {
     SCOPED_TRACE(c.disc);
-    Start(c.disc, 0);
-    ASSERT_EQ(graph_.dvd->PlayTitle(c.title, DVD_CMD_FLAG_Block, nullptr), S_OK);
+    Start(c.disc, 0, c.title);
     ASSERT_TRUE(WaitForEvent(EC_DVD_DOMAIN_CHANGE, DVD_DOMAIN_Stop, 20000));
     // The last audio blocks may still be on their way.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));

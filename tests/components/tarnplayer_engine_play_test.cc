@@ -31,8 +31,7 @@ TEST_F(EngineTest, OpenRefusesWhatIsNoPlayableDiscAndLeavesNothingOpen) {
 }
 
 TEST_F(EngineTest, FeatureTitlePlaysPicturesAndAudioOnOneRisingTimeline) {
-  Start("feature/", 0);  // unpaced: as fast as it decodes
-  ASSERT_EQ(graph_.dvd->PlayTitle(1, DVD_CMD_FLAG_Block, nullptr), S_OK);
+  Start("feature/", 0, 1);  // unpaced: as fast as it decodes
   ASSERT_TRUE(WaitForPictureAt(8 * 10000000LL));
   auto log = recorder_.Snapshot();
   auto pictures = Pictures(log);
@@ -62,8 +61,7 @@ TEST_F(EngineTest, FeatureTitlePlaysPicturesAndAudioOnOneRisingTimeline) {
 }
 
 TEST_F(EngineTest, WholeTitleAudioLengthMatchesItsPictures) {
-  Start("short/", 0);
-  ASSERT_EQ(graph_.dvd->PlayTitle(2, DVD_CMD_FLAG_Block, nullptr), S_OK);
+  Start("short/", 0, 2);
   ASSERT_TRUE(WaitForEvent(EC_DVD_DOMAIN_CHANGE, DVD_DOMAIN_Stop, 20000));
   auto log = recorder_.Snapshot();
   auto pictures = Pictures(log);

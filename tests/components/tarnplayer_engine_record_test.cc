@@ -32,8 +32,8 @@ TEST_F(EngineTest, RecordModeClockDrivenByCaptureAndEncoderJumpsPlaysFasterThanR
   g_clock = clock;
   recorder_.pictureHook = AdjustClock;
   ASSERT_EQ(library_.play(OnVideo, OnAudio, videoScratch_.data(), audioScratch_.data()), 1);
-  ASSERT_EQ(graph_.control->Run(), S_OK);
   ASSERT_EQ(graph_.dvd->PlayTitle(1, DVD_CMD_FLAG_Block, nullptr), S_OK);
+  ASSERT_EQ(graph_.control->Run(), S_OK);
 
   // The encoder side: it always waits for material, so it keeps jumping.
   std::atomic<bool> encoding{true};

@@ -42,6 +42,13 @@ class BlockingQueue {
     items_.clear();
     changed_.notify_all();
   }
+  // Empties the queue into `out`.
+  void TakeAll(std::deque<T>& out) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    out.swap(items_);
+    items_.clear();
+    changed_.notify_all();
+  }
   void Wake() { changed_.notify_all(); }
   size_t Size() const {
     std::lock_guard<std::mutex> lock(mutex_);

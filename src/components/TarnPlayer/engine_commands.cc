@@ -4,6 +4,7 @@
 #include <dvdnav/dvdnav.h>
 
 #include <cstring>
+#include <deque>
 
 #include "engine.h"
 
@@ -18,7 +19,15 @@ int64_t TimecodeTo90k(const DVD_HMSF_TIMECODE& time) {
 
 void Engine::FlushLocked(int64_t newTime90k) {
   generation_.fetch_add(1);
-  videoIn_.Clear();
+  // The places the navigator passed on its way here are still reported
+  // (domain, title, chapter); only the pictures are dropped.
+  std::deque<VideoItem> dropped;
+  videoIn_.TakeAll(dropped);
+  for (const VideoItem& item : dropped) {
+    for (const EngineEvent& event : item.events) {
+      if (event.code != EC_DVD_STILL_ON) events_.Push(event.code, event.param1, event.param2);
+    }
+  }
   audioIn_.Clear();
   videoOut_.Clear();
   audioOut_.Clear();

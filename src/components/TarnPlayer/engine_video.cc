@@ -42,9 +42,11 @@ void Engine::VideoLoop() {
   int64_t menuStart = 0;
   auto idleSince = std::chrono::steady_clock::now();
 
-  auto fireMarkers = [&](uint32_t upTo) {
+  // After a flush a still that was never shown is not announced.
+  auto fireMarkers = [&](uint32_t upTo, bool flushed = false) {
     while (!markers.empty() && markers.front().first <= upTo) {
       for (const EngineEvent& event : markers.front().second) {
+        if (flushed && event.code == EC_DVD_STILL_ON) continue;
         events_.Push(event.code, event.param1, event.param2);
       }
       markers.pop_front();
@@ -162,11 +164,12 @@ void Engine::VideoLoop() {
     idleSince = std::chrono::steady_clock::now();
     if (item.generation != generation_.load()) continue;
     if (item.generation != generation) {
-      // A flush: start from nothing.
+      // A flush: start from nothing; what was waiting for a picture is
+      // reported now.
       decoder.Flush();
       subpicture.Flush();
       fed.clear();
-      markers.clear();
+      fireMarkers(UINT32_MAX, true);
       menuPicture.data.clear();
       generation = item.generation;
       lastStart90k = -1;
