@@ -147,7 +147,7 @@ void StageRun(const std::string& vob) {
   count += pictures.size();
   double decode = Seconds(begin);
   std::printf("pack splitting   %8.0f packs/s (%zu payloads)\n", double(bytes.size() / 2048) / split, videoPayloads);
-  std::printf("video decoding   %8.1f pictures/s (%zu pictures, deinterlacing included)\n", count / decode, count);
+  std::printf("video decoding   %8.1f pictures/s (%zu pictures, deinterlaced)\n", count / decode, count);
 }
 
 std::string ExeDir() {
