@@ -124,6 +124,11 @@ void CoreRipperPlayback::Play() {
   if (CDvdMpcCore* core = CurrentCore()) core->Play();
 }
 
+bool CoreRipperPlayback::Pause() {
+  CDvdMpcCore* core = CurrentCore();
+  return core && core->Pause();
+}
+
 bool CoreRipperPlayback::HandleWindowMessage(const platform::Message& m, intptr_t* result) {
   if (m.message != UM_DVD_GRAPH_EVENT) return false;
   CDvdMpcCore* core = CurrentCore();

@@ -43,6 +43,7 @@ class CoreRipperPlayback final : public IRipperPlayback,
   DVD_HMSF_TIMECODE TotalTime() const override;
   bool PlayTime(const DVD_HMSF_TIMECODE& time, bool wait) override;
   void Play() override;
+  bool Pause() override;
   bool HandleWindowMessage(const platform::Message& message, intptr_t* result) override;
   int ClockMode() const override;
   void SetClockMode(int mode) override;

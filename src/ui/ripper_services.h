@@ -44,6 +44,7 @@ class IRipperPlayback {
   virtual DVD_HMSF_TIMECODE TotalTime() const = 0;
   virtual bool PlayTime(const DVD_HMSF_TIMECODE& time, bool wait) = 0;
   virtual void Play() = 0;
+  virtual bool Pause() { return false; }
 
   // Messages for the playback side that reach the window's queue (the
   // graph's event message); true when handled.

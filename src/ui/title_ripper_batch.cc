@@ -19,6 +19,7 @@ namespace tarn {
 namespace {
 
 constexpr int kStatusCell = kColumnStatus - 1;  // sub-item index of the "Status" column
+constexpr int kSettleMs = 50;  // lets pictures already on their way reach the capture
 
 void SetRowStatus(SourceRows& rows, int index, const char* status) {
   SourceRow* row = rows.Row(index);
@@ -180,6 +181,19 @@ void CTitleRipperBatch::StartTitleRip() {
   const RipJob& job = *rows_.Row(row)->job;
   const DVD_HMSF_TIMECODE total = playback_.TotalTime();
   jobWindow_ = ComputeJobWindow(job, total);
+  cs.startTitle = playback_.CurrentTitle();
+  cs.startDomain = playback_.CurrentDomain();
+  // Playback is held while the capture is made ready and put at the start:
+  // the engine hands pictures and sound to the capture as soon as it has
+  // decoded them, so after a jump the first ones arrive at once. Capturing
+  // from before the jump keeps them; holding playback first keeps pictures
+  // of the old position out.
+  playback_.Pause();
+  platform::PumpingSleep(kSettleMs);
+  driver_.ResetExchange();
+  driver_.SetJobRange(jobWindow_.rangeStart, jobWindow_.rangeEnd);
+  cs.stopRequest = 0;
+  cs.recording = 1;
   playback_.PlayTime(PreRollStart(jobWindow_.window.start), true);
 
   RipProgress& p = Progress();
@@ -190,15 +204,9 @@ void CTitleRipperBatch::StartTitleRip() {
   p.lengthSeconds = p.endSeconds - p.startSeconds;
   p.currentSeconds = p.startSeconds.load();
 
-  cs.startTitle = playback_.CurrentTitle();
-  cs.startDomain = playback_.CurrentDomain();
-  if (playback_.State() == kCorePaused) {
-    playback_.Play();
-    playback_.SetClockMode(0);
-  }
-  driver_.ResetExchange();
-  driver_.SetJobRange(jobWindow_.rangeStart, jobWindow_.rangeEnd);
-  cs.stopRequest = 0;
+  // The time jump reports the core playing while the engine still holds.
+  playback_.Play();
+  playback_.SetClockMode(0);
   cs.userStopped = 0;
   driver_.StartRipperThread();
 }
