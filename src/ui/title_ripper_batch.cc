@@ -114,8 +114,7 @@ void CTitleRipperBatch::StartBatch() {
   if (driver_.CheckFreeSpace(BatchTotalMB(), settings_.outputFolder) != 0) return;
 
   Log(kLogInfo, "Start Convert Process\n");
-  encoderLoaded_ = driver_.LoadEncoderLibrary() == 0;
-  if (!encoderLoaded_) Log(kLogInfo, "Init encoder fail.");
+  if (driver_.LoadEncoderLibrary() != 0) Log(kLogInfo, "Init encoder fail.");
 
   endBatchRequested_ = false;
   cs.batch = 1;
@@ -274,7 +273,6 @@ void CTitleRipperBatch::BatchDone() {
   Log(kLogInfo, "Completed Convert Process\n");
   cs.batch = 0;
   driver_.UnloadEncoderLibrary();
-  encoderLoaded_ = false;
   queue_.Send(UM_CLOSE_PLAYER, 0, 0);
   if (!settings_.shutdownComputer || cs.userStopped) {
     view_.BringToForeground();

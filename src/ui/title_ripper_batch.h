@@ -80,7 +80,6 @@ class CTitleRipperBatch {
 
   std::string sourceFolder_;
   int targetTitle_ = 0;
-  bool encoderLoaded_ = false;
   bool screenSaverBlocked_ = false;
   bool endBatchRequested_ = false;  // a user stop outside a job: no next title
   JobWindow jobWindow_;
