@@ -15,6 +15,13 @@ constexpr int64_t k100nsPer90k = 1000;  // 100 ns units = 90 kHz ticks * 1000 / 
 
 int64_t To100ns(int64_t ticks90k) { return ticks90k * k100nsPer90k / 9; }
 
+// A subtitle may come in the multiplex after the pictures it belongs on
+// (spumux puts it about half a second late), so decoded pictures wait until
+// the stream read has gone this far past them before they are blended and
+// handed over; a still, the end or an idle stream lets them all out.
+constexpr int64_t kSubpictureLookahead90k = 63000;  // 0.7 s
+constexpr size_t kMaxHeldPictures = 24;
+
 struct FedPacket {
   int64_t pts90k;
   StreamContext context;
@@ -152,12 +159,38 @@ void Engine::VideoLoop() {
     present(std::move(item));
   };
 
+  std::deque<DecodedPicture> held;
+  int64_t readPts = -1;  // the last video time stamp read from the stream
+  uint32_t readEpoch = 0;
+  auto releaseReady = [&](bool all) {
+    while (!held.empty() && !Stale(generation)) {
+      DecodedPicture& front = held.front();
+      bool ready = all || held.size() > kMaxHeldPictures || front.pts90k < 0 || readPts < 0;
+      if (!ready) {
+        const FedPacket* source = nullptr;
+        for (auto it = fed.rbegin(); it != fed.rend() && !source; ++it) {
+          if (it->pts90k == front.pts90k) source = &*it;
+        }
+        // Another timeline, or time stamps that restarted: nothing to wait for.
+        ready = !source || source->context.epoch != readEpoch || readPts < front.pts90k ||
+                readPts - front.pts90k >= kSubpictureLookahead90k;
+      }
+      if (!ready) break;
+      DecodedPicture picture = std::move(front);
+      held.pop_front();
+      deliver(picture);
+    }
+  };
+
   while (!quit_) {
     VideoItem item;
     if (!videoIn_.Pop(item, std::chrono::milliseconds(50))) {
-      // Nothing in flight: what waits for a picture is reported now.
-      if (!markers.empty() && std::chrono::steady_clock::now() - idleSince > std::chrono::milliseconds(150)) {
-        fireMarkers(UINT32_MAX);
+      // Nothing in flight: the pictures held back go out, and what waits
+      // for a picture is reported now.
+      if ((!markers.empty() || !held.empty()) &&
+          std::chrono::steady_clock::now() - idleSince > std::chrono::milliseconds(150)) {
+        releaseReady(true);
+        if (!Stale(generation)) fireMarkers(UINT32_MAX);
       }
       continue;
     }
@@ -169,6 +202,8 @@ void Engine::VideoLoop() {
       decoder.Flush();
       subpicture.Flush();
       fed.clear();
+      held.clear();
+      readPts = -1;
       fireMarkers(UINT32_MAX, true);
       menuPicture.data.clear();
       generation = item.generation;
@@ -217,10 +252,12 @@ void Engine::VideoLoop() {
         markers.emplace_back(segment, std::move(item.events));
         break;
     }
-    for (DecodedPicture& picture : pictures) {
-      if (Stale(generation)) break;
-      deliver(picture);
+    if (item.kind == VideoItem::Packet && item.pts90k >= 0) {
+      readPts = item.pts90k;
+      readEpoch = item.context.epoch;
     }
+    for (DecodedPicture& picture : pictures) held.push_back(std::move(picture));
+    releaseReady(item.kind == VideoItem::Drain);
     if (item.kind == VideoItem::Drain && !Stale(generation)) fireMarkers(UINT32_MAX);
   }
 }
