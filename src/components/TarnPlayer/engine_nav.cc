@@ -456,6 +456,12 @@ void Engine::NavLoop() {
       } else {
         int event = DVDNAV_NOP, length = 0;
         uint8_t* buffer = block.data();
+        if (!navStarted_ && lastDomain_ != DVD_DOMAIN_FirstPlay) {
+          // The disc starts with its first-play chain (it runs inside the
+          // first read and usually jumps on at once).
+          lastDomain_ = DVD_DOMAIN_FirstPlay;
+          AddMarker(video, EC_DVD_DOMAIN_CHANGE, DVD_DOMAIN_FirstPlay);
+        }
         if (dvdnav_get_next_block(nav_, buffer, &event, &length) != DVDNAV_STATUS_OK) {
           HandleReadError(video, audio);
         } else {
