@@ -10,6 +10,7 @@
 #include "app/log.h"
 #include "app/settings.h"
 #include "cli/cli_context.h"
+#include "cli/command_setup.h"
 #include "cli/rip_main.h"
 #include "platform/paths.h"
 #include "profiles/profile_catalogue.h"
@@ -87,22 +88,7 @@ int Main(int argc, char** argv) {
   if (!ctx.values.empty() && command != "seek" && command != "play")
     return UsageError("--title, --seconds and --clock belong to the seek and play commands");
 
-  if (!home.empty()) ::setenv("TARN_ORVANE_HOME", home.c_str(), 1);
-  ctx.settingsFolder = platform::SettingsFolder();
-  if (verbose) {
-    AddLogObserver([](int level, const std::string& text) {
-      std::fprintf(stderr, "[%d] %s%s", level, text.c_str(), (!text.empty() && text.back() == '\n') ? "" : "\n");
-    });
-  }
-
-  AppSettings& settings = Settings();
-  settings = AppSettings();
-  ProfileCatalogue& catalogue = Catalogue();
-  LoadSettings(settings, catalogue, ctx.programFolder, ctx.settingsFolder, static_cast<int64_t>(std::time(nullptr)));
-  if (!catalogue.LoadProblem().empty())
-    std::fprintf(stderr, "tarn-orvane-cli: %s\n", catalogue.LoadProblem().c_str());
-  ctx.settings = &settings;
-  ctx.catalogue = &catalogue;
+  LoadCommandSettings(ctx, home, verbose, /*silentSound=*/command != "play");
 
   if (command == "profiles") return ctx.args.empty() ? RunProfiles(ctx) : UsageError("profiles takes no argument");
   if (command == "settings") return ctx.args.empty() ? RunSettings(ctx, save) : UsageError("settings takes no argument");

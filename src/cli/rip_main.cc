@@ -9,6 +9,7 @@
 #include "app/log.h"
 #include "app/settings.h"
 #include "cli/cli_context.h"
+#include "cli/command_setup.h"
 #include "platform/paths.h"
 #include "profiles/profile_catalogue.h"
 
@@ -65,11 +66,7 @@ bool IsRipCommandLine(int argc, char** argv) {
       continue;
     }
     if (IsCommonOption(arg)) continue;
-    if (arg == "rip") return true;
-    if (arg.empty() || arg[0] == '-') return false;
-    if (arg == "profiles" || arg == "settings" || arg == "list" || arg == "seek" || arg == "play") return false;
-    std::error_code ec;
-    return std::filesystem::exists(arg, ec);
+    return arg == "rip";
   }
   return false;
 }
@@ -102,21 +99,7 @@ int RipMain(int argc, char** argv) {
     }
   }
 
-  if (!home.empty()) ::setenv("TARN_ORVANE_HOME", home.c_str(), 1);
-  ctx.settingsFolder = platform::SettingsFolder();
-  if (verbose) {
-    AddLogObserver([](int level, const std::string& text) {
-      std::fprintf(stderr, "[%d] %s%s", level, text.c_str(), (!text.empty() && text.back() == '\n') ? "" : "\n");
-    });
-  }
-  AppSettings& settings = Settings();
-  settings = AppSettings();
-  ProfileCatalogue& catalogue = Catalogue();
-  LoadSettings(settings, catalogue, ctx.programFolder, ctx.settingsFolder, static_cast<int64_t>(std::time(nullptr)));
-  if (!catalogue.LoadProblem().empty())
-    std::fprintf(stderr, "tarn-orvane-cli: %s\n", catalogue.LoadProblem().c_str());
-  ctx.settings = &settings;
-  ctx.catalogue = &catalogue;
+  LoadCommandSettings(ctx, home, verbose, /*silentSound=*/true);
   return RunRip(ctx);
 }
 

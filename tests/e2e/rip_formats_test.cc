@@ -42,7 +42,7 @@ TEST_P(RipFormat, ConvertsTheTitleAsTheProfileSays) {
   const FormatCase& c = GetParam();
   test::TempDir home;
   const std::string out = home / "out/";
-  const CommandResult r = Cli(home, kDiscs + "feature --title 4 --yes --profile " + std::to_string(c.profile) +
+  const CommandResult r = Cli(home, "rip " + kDiscs + "feature --title 4 --yes --profile " + std::to_string(c.profile) +
                                         " --output-folder " + Quote(out));
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   const std::string file = CompletedPath(r.out);
@@ -102,7 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{307, ".wav", "wav", "", 0, 0, 25, "pcm_s16le", 44100, 2, {}},
         FormatCase{308, ".au", "au", "", 0, 0, 25, "pcm_s16be", 44100, 2, {}},
         FormatCase{301, ".amr", "amr", "", 0, 0, 25, "amr_nb", 8000, 1, {}}),
-    [](const ::testing::TestParamInfo<FormatCase>& info) { return "Profile" + std::to_string(info.param.profile); });
+    [](const ::testing::TestParamInfo<FormatCase>& p) { return "Profile" + std::to_string(p.param.profile); });
 
 }  // namespace
 }  // namespace tarn::e2e
