@@ -41,11 +41,15 @@ TEST_F(EngineTest, TheReferenceClockPacesPresentation) {
     ASSERT_GT(pictures.size(), 10u);
     double played = double(pictures.back().start - pictures.front().start) / kSecond;
     bool keepsUp = !(kSlowBuild && speed > 1);
-    if (keepsUp) EXPECT_NEAR(played, wall * speed, 0.25 * speed + 0.3);
+    if (keepsUp) {
+      EXPECT_NEAR(played, wall * speed, 0.25 * speed + 0.3);
+    }
     EXPECT_LT(played, wall * speed + 0.25 * speed + 0.3);  // never faster than the clock
     for (const Happening& p : pictures) {
       double lead = double(p.streamTime + p.start - p.clockNow) / kSecond;
-      if (keepsUp) EXPECT_GT(lead, -0.1 * speed);
+      if (keepsUp) {
+        EXPECT_GT(lead, -0.1 * speed);
+      }
       EXPECT_LT(lead, 1.0);  // a few pictures ahead at most
     }
     Close();

@@ -293,7 +293,9 @@ class EngineTest : public ::testing::Test {
       recorder_.clock = clock_.get();
     }
     ASSERT_EQ(library_.play(OnVideo, OnAudio, videoScratch_.data(), audioScratch_.data()), 1);
-    if (title > 0) ASSERT_EQ(graph_.dvd->PlayTitle(title, DVD_CMD_FLAG_Block, nullptr), S_OK);
+    if (title > 0) {
+      ASSERT_EQ(graph_.dvd->PlayTitle(title, DVD_CMD_FLAG_Block, nullptr), S_OK);
+    }
     ASSERT_EQ(graph_.control->Run(), S_OK);
   }
   void Close() {

@@ -52,9 +52,9 @@ TEST_F(EngineTest, MenuDiscStartsInAStillMenuAndAButtonPlaysItsTitle) {
   ASSERT_EQ(graph_.dvd->ActivateButton(), S_OK);
   ASSERT_TRUE(WaitForEvent(EC_DVD_TITLE_CHANGE, 1));
   ASSERT_TRUE(recorder_.WaitFor(
-      [](const std::vector<Happening>& log) {
-        int event = FindEvent(log, EC_DVD_TITLE_CHANGE, 1);
-        return event >= 0 && PicturesAfter(log, event).size() >= 10;
+      [](const std::vector<Happening>& now) {
+        int event = FindEvent(now, EC_DVD_TITLE_CHANGE, 1);
+        return event >= 0 && PicturesAfter(now, event).size() >= 10;
       },
       15000));
   log = recorder_.Snapshot();
@@ -192,7 +192,9 @@ TEST_F(EngineTest, TimeEventsComeOncePerSecondOfTitleTimeBeforeThatSecondsFirstP
       EXPECT_EQ(code.bHours, 0);
       EXPECT_EQ(code.bSeconds, expectedSecond) << "time events skip or repeat a second";
       // The picture before it belongs to the previous second.
-      if (lastPicture >= 0) EXPECT_LT(lastPicture, int64_t(expectedSecond) * kSecond);
+      if (lastPicture >= 0) {
+        EXPECT_LT(lastPicture, int64_t(expectedSecond) * kSecond);
+      }
       ++expectedSecond;
     }
   }
