@@ -162,7 +162,13 @@ TEST_F(EngineTest, PlayAtTimeAndChapterStepsLandWhereAsked) {
     ASSERT_EQ(step.command(), S_OK);
     ASSERT_TRUE(recorder_.WaitFor(
         [&](const std::vector<Happening>& log) { return PicturesAfter(log, int(before) - 1).size() >= 5; }, 15000));
-    auto fresh = PicturesAfter(recorder_.Snapshot(), int(before) - 1);
+    // The jump started a new timeline with its own stream time; a picture
+    // whose callback was under way during the command belongs to the old one.
+    auto after = PicturesAfter(recorder_.Snapshot(), int(before) - 1);
+    std::vector<Happening> fresh;
+    for (const Happening& p : after) {
+      if (p.streamTime == after.back().streamTime) fresh.push_back(p);
+    }
     // The first pictures after the jump are where it went (a VOBU, half a second, of slack).
     EXPECT_NEAR(double(fresh.front().start), double(step.expected), 0.6 * kSecond);
     for (size_t i = 1; i < fresh.size(); ++i) ASSERT_GT(fresh[i].start, fresh[i - 1].start);

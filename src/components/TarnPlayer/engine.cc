@@ -3,6 +3,7 @@
 #include "engine.h"
 
 #include <dvdnav/dvdnav.h>
+#include <sys/stat.h>
 
 #include <cstdarg>
 #include <cstring>
@@ -25,6 +26,9 @@ bool Engine::Open(const std::string& path) {
   if (path.empty()) return false;
   std::string trimmed = path;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  // libdvdread keeps a little memory for a path that does not exist.
+  struct stat info {};
+  if (stat(trimmed.c_str(), &info) != 0) return false;
   dvdnav_t* nav = nullptr;
   if (dvdnav_open2(&nav, nullptr, &kQuietLogger, trimmed.c_str()) != DVDNAV_STATUS_OK || !nav) {
     return false;
