@@ -44,13 +44,11 @@ int TarnOpenMedia(const char* discFolder, tarnplayer::IMediaControl** control,
   return 1;
 }
 
+// The graph is torn down under the lock, so a new one cannot open while the
+// old one still holds the disc and the sound device.
 void TarnCloseMedia() {
-  std::unique_ptr<tarnplayer::PlayerGraph> graph;
-  {
-    std::lock_guard<std::mutex> lock(g_graphMutex);
-    graph = std::move(g_graph);
-  }
-  graph.reset();
+  std::lock_guard<std::mutex> lock(g_graphMutex);
+  g_graph.reset();
 }
 
 int TarnPlayMedia(TarnVideoCallback video, TarnAudioCallback audio, unsigned char* videoScratch,
