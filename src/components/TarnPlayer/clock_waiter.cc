@@ -24,12 +24,18 @@ bool ClockWaiter::WaitUntil(IReferenceClock* clock, int64_t due,
     }
     uintptr_t cookie = 0;
     if (!Succeeded(clock->AdviseTime(0, due, this, &cookie))) return true;
-    {
-      std::unique_lock<std::mutex> lock(mutex_);
-      signalled_.wait_for(lock, std::chrono::milliseconds(20), [this] { return set_; });
+    // The advise stays pending for the whole wait, so a clock that jumps to
+    // its next advise finds it; it is taken back only when the wait is given up.
+    while (true) {
+      bool fired;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        fired = signalled_.wait_for(lock, std::chrono::milliseconds(20), [this] { return set_; });
+      }
+      if (fired || abandon()) break;
     }
-    // A fired advise is gone already; one still pending is taken back, so
-    // no advise outlives this wait.
+    // Fired advises are gone already; one still pending (an interrupt, or
+    // the wait given up) is taken back, so none outlives the wait.
     clock->Unadvise(cookie);
   }
 }

@@ -18,7 +18,7 @@ class ClockWaiter : public IAdviseEvent {
   // Returns true once `clock` reached `due`; false as soon as `abandon`
   // answers true (checked whenever the waiter wakes, at least every 20 ms).
   bool WaitUntil(IReferenceClock* clock, int64_t due, const std::function<bool()>& abandon);
-  // Wakes a wait so it re-checks its abandon test.
+  // Wakes a wait so it re-checks the clock and its abandon test.
   void Interrupt() { Set(); }
 
  private:
