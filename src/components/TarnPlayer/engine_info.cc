@@ -20,8 +20,9 @@ DVD_HMSF_TIMECODE ToTimecode(int64_t ticks90k, int fps) {
   return code;
 }
 
-// Frame-rate flags of the time code as the navigator reports them.
-uint32_t RateFlags(int fps) { return fps == 30 ? 0x3 : 0x1; }
+// Frame-rate flags of the time code as the navigator reports them
+// (1: 25 frames per second, 2: 30).
+uint32_t RateFlags(int fps) { return fps == 30 ? 0x2 : 0x1; }
 
 void CopyLanguage(uint16_t code, char out[3]) {
   out[0] = out[1] = out[2] = 0;
