@@ -12,9 +12,10 @@ namespace tarn::e2e {
 namespace {
 
 const std::string kDiscs = TARN_TEST_DISCS_DIR;
-// "feature" title 4: 20.00 s of 352x288 PAL 4:3, so every profile size is
-// filled without bars.
-constexpr double kTitleSeconds = 20.0;
+// "short" title 2: 30.00 s of a moving 352x288 PAL 4:3 picture, so every
+// profile size is filled without bars and every output reaches its bit rate
+// (a still picture would make outputs the driver rightly judges too small).
+constexpr double kTitleSeconds = 30.0;
 
 struct FormatCase {
   int profile;
@@ -42,7 +43,7 @@ TEST_P(RipFormat, ConvertsTheTitleAsTheProfileSays) {
   const FormatCase& c = GetParam();
   test::TempDir home;
   const std::string out = home / "out/";
-  const CommandResult r = Cli(home, "rip " + kDiscs + "feature --title 4 --yes --profile " + std::to_string(c.profile) +
+  const CommandResult r = Cli(home, "rip " + kDiscs + "short --title 2 --yes --profile " + std::to_string(c.profile) +
                                         " --output-folder " + Quote(out));
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   const std::string file = CompletedPath(r.out);
