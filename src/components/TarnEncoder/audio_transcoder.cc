@@ -16,6 +16,10 @@ bool AudioTranscoder::Open(const AVStream* stream) {
   decoder_ = OpenDecoder(stream);
   decoded_ = NewFrame();
   fifo_ = av_audio_fifo_alloc(encoder_.SampleFormat(), encoder_.Layout().nb_channels, encoder_.FrameSamples());
+  if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0) {
+    const int64_t start = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+    endPts_ = av_rescale_q(start + stream->duration, stream->time_base, AVRational{1, encoder_.SampleRate()});
+  }
   return decoder_ && decoded_ && fifo_;
 }
 
@@ -59,7 +63,14 @@ bool AudioTranscoder::EncodeQueued(bool all, const PacketSink& sink) {
   for (;;) {
     const int queued = av_audio_fifo_size(fifo_);
     if (queued == 0 || (queued < frameSamples && !all)) return true;
-    const int take = std::min(queued, frameSamples);
+    int take = std::min(queued, frameSamples);
+    if (endPts_ != AV_NOPTS_VALUE && nextPts_ + take > endPts_) {
+      take = static_cast<int>(std::max<int64_t>(0, endPts_ - nextPts_));
+      if (take == 0) {
+        av_audio_fifo_reset(fifo_);
+        return true;
+      }
+    }
     FrameHandle frame = NewFrame();
     if (!frame) return false;
     frame->format = encoder_.SampleFormat();

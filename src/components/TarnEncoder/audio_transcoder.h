@@ -40,6 +40,10 @@ class AudioTranscoder {
   AVAudioFifo* fifo_ = nullptr;
   FrameHandle decoded_;
   int64_t nextPts_ = AV_NOPTS_VALUE;  // in samples at the encoder's rate
+  // Where the input stream says it ends, in the same samples: a decoder
+  // hands out whole frames (128 ms of AAC at 8 kHz), so the tail of the last
+  // frame past the stream's end is left out.
+  int64_t endPts_ = AV_NOPTS_VALUE;
 };
 
 }  // namespace tarn::encoder
