@@ -62,6 +62,10 @@ bool MediaWriter::OpenVideo(const OutputPlan& plan, std::string* error) {
   const int whole_fps = std::max(1, v.frame_rate.num / v.frame_rate.den);
   if (v.encoder == "libx264") {
     video_->thread_count = plan.threads;
+    // The small pictures and low bit rates of portable players gain little
+    // from x264's slower searches, and a conversion should run many times
+    // faster than the film plays.
+    av_opt_set(video_->priv_data, "preset", "veryfast", 0);
     // Main profile at level 3 is what the console players decode.
     if (plan.h264_console_profile) {
       av_opt_set(video_->priv_data, "profile", "main", 0);
