@@ -57,6 +57,20 @@ TEST_F(EngineTest, TheReferenceClockPacesPresentation) {
   }
 }
 
+// Taking the clock away mid-play lets presentation run unpaced at once.
+TEST_F(EngineTest, WithoutASyncSourcePlaybackRunsUnpaced) {
+  Start("feature/", 1.0, 1);
+  ASSERT_TRUE(WaitForPictureAt(kSecond / 2));
+  ASSERT_EQ(graph_.filter->SetSyncSource(nullptr), S_OK);
+  IReferenceClock* clock = reinterpret_cast<IReferenceClock*>(1);
+  ASSERT_EQ(graph_.filter->GetSyncSource(&clock), S_OK);
+  EXPECT_EQ(clock, nullptr);
+  auto begin = std::chrono::steady_clock::now();
+  ASSERT_TRUE(WaitForPictureAt(20 * kSecond, 10000));
+  double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  EXPECT_LT(wall, 10.0);  // far faster than the 19.5 s of real time
+}
+
 TEST_F(EngineTest, PauseHoldsPresentationAndRunContinuesIt) {
   Start("feature/", 1.0, 1);
   ASSERT_TRUE(WaitForPictureAt(kSecond / 2));

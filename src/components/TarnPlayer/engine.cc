@@ -167,6 +167,7 @@ HRESULT Engine::SetSyncSource(IReferenceClock* clock) {
   if (clock) clock->AddRef();
   if (clock_) clock_->Release();
   clock_ = clock;
+  ++clockChanges_;
   anchors_.clear();
   heldSince_ = ClockNowLocked();
   return S_OK;
@@ -232,13 +233,16 @@ bool Engine::WaitDue(const PresentItem& item, ClockWaiter& waiter) {
       }
     }
     if (Stale(item.generation)) return false;
+    uint32_t clockChanges = clockChanges_.load();
     IReferenceClock* clock = AcquireClock();
     if (!clock) return true;
     int64_t due = StreamTimeFor(item.epoch, item.start) + item.start;
-    bool reached = waiter.WaitUntil(clock, due, [&] { return Stale(item.generation) || Holding(); });
+    bool reached = waiter.WaitUntil(clock, due, [&] {
+      return Stale(item.generation) || Holding() || clockChanges_.load() != clockChanges;
+    });
     clock->Release();
     if (Stale(item.generation)) return false;
-    if (reached && !Holding()) return true;
+    if (reached && !Holding() && clockChanges_.load() == clockChanges) return true;
   }
 }
 

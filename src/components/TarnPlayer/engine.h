@@ -251,6 +251,7 @@ class Engine {
   mutable std::mutex clockMutex_;
   std::condition_variable holdChanged_;
   IReferenceClock* clock_ = nullptr;
+  std::atomic<uint32_t> clockChanges_{0};  // a wait on a clock that was replaced gives up
   std::map<uint32_t, int64_t> anchors_;  // epoch -> stream time
   bool held_ = true;
   int64_t heldSince_ = 0;
