@@ -211,7 +211,8 @@ class Engine {
   std::string path_;
   bool navStarted_ = false;
   bool inStill_ = false;
-  int64_t stillEnd_ = 0;  // clock time when a timed still ends (0: infinite)
+  int64_t stillEnd_ = 0;  // clock time when a timed still ends (0: infinite, -1: not counting yet)
+  int64_t stillLength100ns_ = 0;
   bool stopDomain_ = false;
   bool resetOnStop_ = false;
   int32_t lastDomain_ = 0, lastTitle_ = 0, lastChapter_ = 0, lastAngles_ = 0;

@@ -385,18 +385,10 @@ void Engine::HandleNavEvent(int event, const uint8_t* block, int length,
       if (inStill_) break;
       const auto* still = reinterpret_cast<const dvdnav_still_event_t*>(block);
       inStill_ = true;
-      int64_t length100ns = int64_t(still->length) * 10000000;
-      if (still->length >= 0xFF) {
-        stillEnd_ = 0;
-      } else {
-        int64_t now = SteadyNow100ns();
-        {
-          std::lock_guard<std::mutex> lock(clockMutex_);
-          if (clock_) clock_->GetTime(&now);
-        }
-        stillEnd_ = now + length100ns;
-        if (stillEnd_ == 0) stillEnd_ = 1;
-      }
+      // A timed still counts from when its picture is out (the loop starts
+      // the count once the video queues are empty).
+      stillLength100ns_ = int64_t(still->length) * 10000000;
+      stillEnd_ = still->length >= 0xFF ? 0 : -1;
       video.push_back(NewVideoItem(VideoItem::Drain));
       AddMarker(video, EC_DVD_STILL_ON, lastButtons_ > 0 ? 0 : 1);
       video.push_back(NewVideoItem(VideoItem::Drain));
@@ -483,6 +475,23 @@ void Engine::NavLoop() {
     if (timedStill) {
       if (Holding()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        continue;
+      }
+      if (stillEnd < 0) {
+        if (videoIn_.Size() == 0 && videoOut_.Size() == 0) {
+          int64_t now = SteadyNow100ns();
+          {
+            std::lock_guard<std::mutex> lock(clockMutex_);
+            if (clock_) clock_->GetTime(&now);
+          }
+          std::lock_guard<std::mutex> lock(navMutex_);
+          if (inStill_ && stillEnd_ < 0 && navCommands_ == seenCommands) {
+            stillEnd_ = now + stillLength100ns_;
+            if (stillEnd_ <= 0) stillEnd_ = 1;
+          }
+        } else {
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         continue;
       }
       IReferenceClock* clock = AcquireClock();
