@@ -47,8 +47,9 @@ TEST_F(EngineTest, TheReferenceClockPacesPresentation) {
     EXPECT_LT(played, wall * speed + 0.25 * speed + 0.3);  // never faster than the clock
     for (const Happening& p : pictures) {
       double lead = double(p.streamTime + p.start - p.clockNow) / kSecond;
+      // Late by no more than a few pictures (a loaded machine may stall the decoder).
       if (keepsUp) {
-        EXPECT_GT(lead, -0.1 * speed);
+        EXPECT_GT(lead, -0.25 * speed);
       }
       EXPECT_LT(lead, 1.0);  // a few pictures ahead at most
     }
