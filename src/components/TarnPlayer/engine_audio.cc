@@ -1,6 +1,7 @@
 // The audio thread (decoding, callback) and the audio presenter (waits for
 // the due time, plays through SDL).
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -13,6 +14,9 @@ namespace {
 constexpr int kSampleRate = 48000;
 constexpr int kChannels = 2;
 constexpr size_t kScratchBytes = size_t(1) << 20;
+// How far (90 kHz ticks) a block may start from where the last one ended and
+// still count as its continuation: the rounding of extrapolated time stamps.
+constexpr int64_t kFollowOn90k = 90;
 
 struct FedAudio {
   int64_t pts90k;
@@ -29,6 +33,7 @@ void Engine::AudioLoop() {
   StreamContext lastContext;
   uint32_t lastEpoch = 0;
   int64_t lastStart100 = -1, lastEnd100 = -1;  // 100 ns on the title's timeline
+  int64_t lastRawEnd90k = -1;  // the stream time stamp where the last block ended
   std::vector<DecodedAudio> blocks;
 
   auto deliver = [&](DecodedAudio& block) {
@@ -44,11 +49,19 @@ void Engine::AudioLoop() {
           break;
         }
       }
+      // A block without a packet time stamp of its own (a later frame of a
+      // packet) continues the last block, on that block's timeline. The
+      // decoder gives a piece's last frame only once the next packet came
+      // in; where the time stamps restart that packet belongs to the next
+      // piece, whose offset would move the frame, and everything after it,
+      // a whole piece ahead.
+      if (!placed && lastRawEnd90k >= 0 && std::llabs(block.pts90k - lastRawEnd90k) <= kFollowOn90k) placed = true;
       if (!placed && !fed.empty()) {
         context = fed.back().context;
         placed = true;
       }
     }
+    lastRawEnd90k = block.pts90k >= 0 ? block.pts90k + int64_t(frames) * 90000 / kSampleRate : -1;
     int64_t start;
     if (placed) {
       start = (block.pts90k + context.offset90k) * 1000 / 9;
@@ -57,7 +70,16 @@ void Engine::AudioLoop() {
     }
     // Never back on the same timeline: an overlap starts where the last block ended.
     if (context.epoch == lastEpoch && lastStart100 >= 0 && start <= lastStart100) start = lastEnd100;
-    if (start < 0) start = 0;
+    if (start < 0) {
+      // The samples before the timeline's start (the first audio frame
+      // begins a little before the first picture) are not part of it.
+      size_t before = size_t((-start * kSampleRate + 9999999) / 10000000);
+      if (before >= frames) return;
+      block.samples.erase(block.samples.begin(), block.samples.begin() + long(before * kChannels));
+      frames -= before;
+      start += int64_t(before) * 10000000 / kSampleRate;
+      if (start < 0) start = 0;
+    }
     lastContext = context;
     lastEpoch = context.epoch;
     lastStart100 = start;
@@ -92,6 +114,7 @@ void Engine::AudioLoop() {
       fed.clear();
       generation = item.generation;
       lastStart100 = lastEnd100 = -1;
+      lastRawEnd90k = -1;
       lastEpoch = 0;
       lastContext = item.context;
     }
