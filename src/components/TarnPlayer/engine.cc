@@ -223,8 +223,16 @@ void Engine::UpdateHold() {
   holdChanged_.notify_all();
 }
 
-// Waits until the item is due. False when the item was flushed meanwhile.
-bool Engine::WaitDue(const PresentItem& item, ClockWaiter& waiter) {
+bool Engine::HasStreamTime(uint32_t epoch) const {
+  std::lock_guard<std::mutex> lock(clockMutex_);
+  return anchors_.count(epoch) != 0;
+}
+
+// The first picture of a timeline fixes its stream time, so that picture is
+// due the moment it is handed over; audio of that timeline waits for it (or
+// anchors the timeline itself when no picture comes within a second).
+bool Engine::WaitDue(const PresentItem& item, ClockWaiter& waiter, bool followVideo) {
+  auto since = std::chrono::steady_clock::now();
   while (true) {
     {
       std::unique_lock<std::mutex> lock(clockMutex_);
@@ -233,6 +241,13 @@ bool Engine::WaitDue(const PresentItem& item, ClockWaiter& waiter) {
       }
     }
     if (Stale(item.generation)) return false;
+    if (followVideo && !HasStreamTime(item.epoch)) {
+      if (std::chrono::steady_clock::now() - since < std::chrono::seconds(1)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        continue;
+      }
+      StreamTimeFor(item.epoch, item.start);
+    }
     uint32_t clockChanges = clockChanges_.load();
     IReferenceClock* clock = AcquireClock();
     if (!clock) return true;

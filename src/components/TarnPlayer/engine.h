@@ -199,7 +199,10 @@ class Engine {
   bool WaitForCallbacks(uint64_t generation, Callbacks* callbacks);
   void EndCallback();
   int64_t StreamTimeFor(uint32_t epoch, int64_t start);
-  bool WaitDue(const PresentItem& item, ClockWaiter& waiter);
+  bool HasStreamTime(uint32_t epoch) const;
+  // Waits until the item is due; false when it was flushed meanwhile. Audio
+  // waits for the timeline's first picture to fix the stream time.
+  bool WaitDue(const PresentItem& item, ClockWaiter& waiter, bool followVideo);
   bool Holding() const;
   void UpdateHold();
   bool Stale(uint64_t generation) const { return quit_.load() || generation != generation_.load(); }

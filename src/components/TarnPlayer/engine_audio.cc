@@ -72,13 +72,14 @@ void Engine::AudioLoop() {
     if (context.epoch == lastEpoch && lastStart100 >= 0 && start <= lastStart100) start = lastEnd100;
     if (start < 0) {
       // The samples before the timeline's start (the first audio frame
-      // begins a little before the first picture) are not part of it.
-      size_t before = size_t((-start * kSampleRate + 9999999) / 10000000);
+      // begins a little before the first picture) are not part of it; the
+      // first one kept lies within half a sample of 0 and starts it, as
+      // the first picture does.
+      size_t before = size_t((-start * kSampleRate + 5000000) / 10000000);
       if (before >= frames) return;
       block.samples.erase(block.samples.begin(), block.samples.begin() + long(before * kChannels));
       frames -= before;
-      start += int64_t(before) * 10000000 / kSampleRate;
-      if (start < 0) start = 0;
+      start = 0;
     }
     lastContext = context;
     lastEpoch = context.epoch;
@@ -87,7 +88,6 @@ void Engine::AudioLoop() {
 
     Callbacks callbacks;
     if (!WaitForCallbacks(generation, &callbacks)) return;
-    StreamTimeFor(context.epoch, start);
     size_t framesPerCall = kScratchBytes / (kChannels * sizeof(int16_t));
     for (size_t done = 0; done < frames; done += framesPerCall) {
       size_t count = frames - done < framesPerCall ? frames - done : framesPerCall;
@@ -144,7 +144,7 @@ void Engine::AudioPresentLoop() {
   while (!quit_) {
     PresentItem item;
     if (!audioOut_.Pop(item, std::chrono::milliseconds(50))) continue;
-    if (!WaitDue(item, audioWaiter_)) continue;
+    if (!WaitDue(item, audioWaiter_, true)) continue;
     if (audioOpen_) audioOutput_.Play(item.samples.data(), item.samples.size() / kChannels);
   }
 }

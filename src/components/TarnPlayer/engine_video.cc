@@ -266,7 +266,7 @@ void Engine::VideoPresentLoop() {
   while (!quit_) {
     PresentItem item;
     if (!videoOut_.Pop(item, std::chrono::milliseconds(50))) continue;
-    if (!WaitDue(item, videoWaiter_)) continue;
+    if (!WaitDue(item, videoWaiter_, false)) continue;
     if (!item.show) continue;
     {
       std::lock_guard<std::mutex> lock(overlayMutex_);
