@@ -53,7 +53,11 @@ TEST_F(JoinsTest, PicturesAndSoundRunOnWithoutGapsAcrossTheJoins) {
   // and together they last the title's 24 s.
   const auto blocks = AudioBlocks(log);
   ASSERT_FALSE(blocks.empty());
-  EXPECT_LT(std::llabs(blocks.front().start), kPicture);
+  // The sound starts with the first picture, at 0 (its first frame begins
+  // 5.3 ms before it on the disc: what lies before the title is cut, so a
+  // conversion, which starts at the first picture not before the sound,
+  // keeps the first picture).
+  EXPECT_EQ(blocks.front().start, 0);
   int64_t end = blocks.front().start;
   for (size_t i = 0; i < blocks.size(); ++i) {
     ASSERT_LE(std::llabs(blocks[i].start - end), kSample) << "audio block " << i << " at " << blocks[i].start;
@@ -82,6 +86,37 @@ TEST_F(JoinsTest, PicturesAndSoundRunOnWithoutGapsAcrossTheJoins) {
     EXPECT_EQ(flashes[i], int64_t(i) * kSecond) << "second " << i;
     EXPECT_LT(std::llabs(beeps[i] - flashes[i]), kPicture / 4) << "second " << i;
   }
+}
+
+// A conversion starts with a jump to the job's start while playback is
+// paused; the host's jump resumes playback first (as a paused player's time
+// search does), so pictures and sound of the old place flow on until the
+// jump flushes them. With the callbacks taken away across the jump none of
+// them reaches the capture, and the new place's first picture and sound wait
+// for it instead of passing it.
+TEST_F(JoinsTest, ACaptureTakenAwayAcrossAJumpGetsOnlyTheNewPlaceFromItsStart) {
+  Start("short/", 1.0, 2);
+  ASSERT_TRUE(WaitForPictureAt(3 * kSecond / 2));
+  ASSERT_EQ(graph_.control->Pause(), S_OK);
+  library_.stop();
+  recorder_.Clear();
+  ASSERT_EQ(graph_.control->Run(), S_OK);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the old place plays on
+  DVD_HMSF_TIMECODE start{0, 0, 0, 0};
+  ASSERT_EQ(graph_.dvd->PlayAtTime(&start, DVD_CMD_FLAG_Block, nullptr), S_OK);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the new place's first pictures are decoded
+  ASSERT_EQ(library_.play(OnVideo, OnAudio, videoScratch_.data(), audioScratch_.data()), 1);
+  ASSERT_TRUE(WaitForPictureAt(kSecond));
+  const auto log = recorder_.Snapshot();
+  const auto pictures = Pictures(log);
+  ASSERT_GT(pictures.size(), 20u);
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    ASSERT_EQ(pictures[i].start, int64_t(i) * kPicture) << "picture " << i;
+  }
+  const auto blocks = AudioBlocks(log);
+  ASSERT_FALSE(blocks.empty());
+  EXPECT_EQ(blocks.front().start, 0);
+  for (size_t i = 1; i < blocks.size(); ++i) EXPECT_GT(blocks[i].start, blocks[i - 1].start) << "audio block " << i;
 }
 
 }  // namespace
