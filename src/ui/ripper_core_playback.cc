@@ -129,6 +129,14 @@ bool CoreRipperPlayback::Pause() {
   return core && core->Pause();
 }
 
+void CoreRipperPlayback::HoldCapture() {
+  if (CDvdMpcCore* core = CurrentCore()) core->StopMedia();
+}
+
+void CoreRipperPlayback::ResumeCapture() {
+  if (CDvdMpcCore* core = CurrentCore()) core->PlayMedia(&OnVideoFrame, &OnAudioBlock, VideoScratch(), AudioScratch());
+}
+
 bool CoreRipperPlayback::HandleWindowMessage(const platform::Message& m, intptr_t* result) {
   if (m.message != UM_DVD_GRAPH_EVENT) return false;
   CDvdMpcCore* core = CurrentCore();

@@ -44,6 +44,8 @@ class CoreRipperPlayback final : public IRipperPlayback,
   bool PlayTime(const DVD_HMSF_TIMECODE& time, bool wait) override;
   void Play() override;
   bool Pause() override;
+  void HoldCapture() override;
+  void ResumeCapture() override;
   bool HandleWindowMessage(const platform::Message& message, intptr_t* result) override;
   int ClockMode() const override;
   void SetClockMode(int mode) override;

@@ -45,6 +45,12 @@ class IRipperPlayback {
   virtual bool PlayTime(const DVD_HMSF_TIMECODE& time, bool wait) = 0;
   virtual void Play() = 0;
   virtual bool Pause() { return false; }
+  // Takes the frame callbacks from the engine: returns once no callback
+  // runs any more, and none starts until ResumeCapture. What the engine
+  // decodes meanwhile waits for them, and what a time jump flushes meanwhile
+  // never reaches them.
+  virtual void HoldCapture() {}
+  virtual void ResumeCapture() {}
 
   // Messages for the playback side that reach the window's queue (the
   // graph's event message); true when handled.

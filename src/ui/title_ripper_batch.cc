@@ -19,7 +19,6 @@ namespace tarn {
 namespace {
 
 constexpr int kStatusCell = kColumnStatus - 1;  // sub-item index of the "Status" column
-constexpr int kSettleMs = 50;  // lets pictures already on their way reach the capture
 
 void SetRowStatus(SourceRows& rows, int index, const char* status) {
   SourceRow* row = rows.Row(index);
@@ -182,18 +181,22 @@ void CTitleRipperBatch::StartTitleRip() {
   jobWindow_ = ComputeJobWindow(job, total);
   cs.startTitle = playback_.CurrentTitle();
   cs.startDomain = playback_.CurrentDomain();
-  // Playback is held while the capture is made ready and put at the start:
-  // the engine hands pictures and sound to the capture as soon as it has
-  // decoded them, so after a jump the first ones arrive at once. Capturing
-  // from before the jump keeps them; holding playback first keeps pictures
-  // of the old position out.
+  // The engine hands pictures and sound to the capture as soon as it has
+  // decoded them, also while playback is held, so after a jump the first
+  // ones arrive at once, and before it pictures and sound of the old place
+  // may still be on their way (on a busy machine well after any pause).
+  // The capture is taken from the engine across the jump: nothing of the
+  // old place can reach the job (it would start there and drop the new
+  // place's first seconds as duplicates), and the new place's first
+  // pictures wait for the capture instead of passing it.
   playback_.Pause();
-  platform::PumpingSleep(kSettleMs);
+  playback_.HoldCapture();
   driver_.ResetExchange();
   driver_.SetJobRange(jobWindow_.rangeStart, jobWindow_.rangeEnd);
   cs.stopRequest = 0;
   cs.recording = 1;
   playback_.PlayTime(PreRollStart(jobWindow_.window.start), true);
+  playback_.ResumeCapture();
 
   RipProgress& p = Progress();
   p.startClock = static_cast<int32_t>(platform::TickCount());

@@ -79,21 +79,46 @@ class StandInPlayback : public IRipperPlayback {
   int CurrentDomain() const override { return domain; }
   DVD_HMSF_TIMECODE CurrentTime() const override { return now; }
   DVD_HMSF_TIMECODE TotalTime() const override { return total; }
-  bool PlayTime(const DVD_HMSF_TIMECODE& t, bool) override { return playedAt.push_back(t), true; }
-  void Play() override { state = kCorePlaying; }
+  bool PlayTime(const DVD_HMSF_TIMECODE& t, bool) override {
+    playedAt.push_back(t);
+    Step("jump");
+    return true;
+  }
+  void Play() override {
+    state = kCorePlaying;
+    Step("play");
+  }
+  bool Pause() override {
+    Step("pause");
+    return true;
+  }
+  void HoldCapture() override {
+    Step("hold capture");
+    captureHeld = true;
+  }
+  void ResumeCapture() override {
+    captureHeld = false;
+    Step("resume capture");
+  }
+  // What the playback side was asked, with whether the capture was held
+  // and the job recording at that moment.
+  void Step(const std::string& what) {
+    steps.push_back(what + (captureHeld ? ", held" : "") + (Conversion().recording ? ", recording" : ""));
+  }
   int ClockMode() const override { return clockMode; }
   void SetClockMode(int mode) override { clockMode = mode; }
   bool SeekPending() const override { return seekPending; }
   void SetSeekPending(bool p) override { seekPending = p; }
 
   CTitleRipperBatch* batch = nullptr;
-  bool open = false, failOpen = false, seekPending = false, stopDuringSeek = false;
+  bool open = false, failOpen = false, seekPending = false, stopDuringSeek = false, captureHeld = false;
   int state = kCoreClosed, domain = 0, title = 0, clockMode = 0, closes = 0;
   DVD_HMSF_TIMECODE now{}, total{0, 1, 12, 0};
   std::set<int> unreachable;
   std::vector<std::string> opened;
   std::vector<int> seeks;
   std::vector<DVD_HMSF_TIMECODE> playedAt;
+  std::vector<std::string> steps;
 };
 
 // Results the stand-in ripper thread reports, by title number: 0 completed

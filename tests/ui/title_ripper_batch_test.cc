@@ -231,6 +231,18 @@ TEST_F(BatchTest, TheJobStartsAtItsWindowWithATrimmedRange) {
   EXPECT_EQ(driver.ranges[0], std::make_pair(int64_t{300'000'000}, int64_t{6'000'000'000}));
 }
 
+// Pictures and sound of the place playing before the jump to the job's
+// start must not reach the job: the capture is taken from the engine before
+// the job records, stays away over the jump and comes back after it.
+TEST_F(BatchTest, TheCaptureIsHeldAcrossTheJumpToTheJobsStart) {
+  AddRow(1, true);
+  Command(kCmdStartNow);
+  ASSERT_EQ(driver.started.size(), 1u);
+  const std::vector<std::string> expected = {"pause", "hold capture", "jump, held, recording",
+                                             "resume capture, recording", "play, recording"};
+  EXPECT_EQ(playback.steps, expected);
+}
+
 TEST_F(BatchTest, CancelQuestionsAskAndAnswer) {
   AddRow(1, true);
   view.answer = false;
