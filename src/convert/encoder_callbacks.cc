@@ -14,6 +14,9 @@
 namespace tarn {
 namespace {
 
+// The feed's per-request wait step.
+constexpr int kPollStepMs = 2;
+
 // The process-wide records as the encoder's callbacks see them.
 class ProcessEncoderEnvironment : public EncoderEnvironment {
  public:
@@ -31,7 +34,16 @@ class ProcessEncoderEnvironment : public EncoderEnvironment {
   }
   void NudgeClock() override { JumpClockToNextAdvise(); }
   void PumpMessages() override { platform::PumpMessages(); }
-  void Sleep(int milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+  // The short waits for the next picture or audio end as soon as the engine
+  // stores something, so the encoder does not sit out a whole step after
+  // its material arrived; the longer waits of the start keep their pace.
+  void Sleep(int milliseconds) override {
+    if (milliseconds <= kPollStepMs) {
+      Exchange().WaitForChange(Exchange().Changes(), milliseconds);
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+  }
   int64_t NowMs() override {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())

@@ -17,9 +17,8 @@ unsigned char* AllocateAligned(int64_t bytes) {
   return static_cast<unsigned char*>(std::aligned_alloc(32, static_cast<size_t>(bytes)));
 }
 
-void PlainSleep(int milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
+// Backlogs up to this many pictures (and audio units) never sleep the engine.
+constexpr int64_t kUnthrottledBacklog = 3;
 
 // E moves down by `step`, never below 0.
 void Lower(int32_t& extraDelay, int32_t step) { extraDelay = std::max(0, extraDelay - step); }
@@ -88,7 +87,7 @@ int ThrottleStep(int64_t t, int32_t& lastLevel, int32_t& extraDelay) {
   return sleep;
 }
 
-FrameExchange::FrameExchange() : sleeper_(PlainSleep) {}
+FrameExchange::FrameExchange() : sleeper_([this](int milliseconds) { SleepWhileBacklogged(milliseconds); }) {}
 
 FrameExchange::~FrameExchange() {
   std::free(videoScratch_);
@@ -159,9 +158,12 @@ bool FrameExchange::PutVideo(int32_t width, int32_t height, const unsigned char*
   slot.width = width;
   slot.pts = repairedPts + kStoredVideoPtsOffset;
   slot.duration = duration;
-  std::lock_guard<std::mutex> lock(videoLock_);
-  count_.store(count_.load() + 1, std::memory_order_release);
-  lastWrittenIndex_.store(slotIndex, std::memory_order_release);
+  {
+    std::lock_guard<std::mutex> lock(videoLock_);
+    count_.store(count_.load() + 1, std::memory_order_release);
+    lastWrittenIndex_.store(slotIndex, std::memory_order_release);
+  }
+  SignalChange();
   return true;
 }
 
@@ -174,12 +176,15 @@ bool FrameExchange::TakeVideo(unsigned char* destination, VideoSlot* taken) {
 }
 
 bool FrameExchange::DropOldestVideo() {
-  std::lock_guard<std::mutex> lock(videoLock_);
-  const int32_t count = count_.load();
-  if (count <= 0) return false;
-  readIndex_.store((readIndex_.load() + 1) % kVideoSlotCount, std::memory_order_release);
-  count_.store(count - 1, std::memory_order_release);
-  freed_.fetch_add(1, std::memory_order_release);
+  {
+    std::lock_guard<std::mutex> lock(videoLock_);
+    const int32_t count = count_.load();
+    if (count <= 0) return false;
+    readIndex_.store((readIndex_.load() + 1) % kVideoSlotCount, std::memory_order_release);
+    count_.store(count - 1, std::memory_order_release);
+    freed_.fetch_add(1, std::memory_order_release);
+  }
+  SignalChange();
   return true;
 }
 
@@ -211,14 +216,17 @@ bool FrameExchange::PutAudio(const unsigned char* bytes, int64_t byteCount, int6
     std::memcpy(audioRing_, bytes + first, static_cast<size_t>(byteCount - first));
     end = byteCount - first;
   }
-  std::lock_guard<std::mutex> lock(audioLock_);
-  writeOffset_.store(end, std::memory_order_release);
-  if (firstAudioBlock_) {
-    firstAudioBlock_ = false;
-    firstAudioPts = blockPts;
+  {
+    std::lock_guard<std::mutex> lock(audioLock_);
+    writeOffset_.store(end, std::memory_order_release);
+    if (firstAudioBlock_) {
+      firstAudioBlock_ = false;
+      firstAudioPts = blockPts;
+    }
+    bytesBuffered_.store(bytesBuffered_.load() + byteCount, std::memory_order_release);
+    PublishAudioCountsLocked();
   }
-  bytesBuffered_.store(bytesBuffered_.load() + byteCount, std::memory_order_release);
-  PublishAudioCountsLocked();
+  SignalChange();
   return true;
 }
 
@@ -245,6 +253,7 @@ bool FrameExchange::TakeAudio(unsigned char* destination, int64_t sampleFrames) 
   bytesBuffered_.store(left, std::memory_order_release);
   PublishAudioCountsLocked();
   lock.unlock();
+  SignalChange();
   // Cannot happen while only written bytes are handed out; kept as a guard.
   if (left < 0) Log(kLogInfo, "get audio frame detect arp> asp\n");
   return true;
@@ -269,15 +278,52 @@ void FrameExchange::ClearUnitsAvailable() {
   unitsAvailable_.store(0, std::memory_order_release);
 }
 
+int64_t FrameExchange::Backlog() const { return std::min<int64_t>(VideoCount(), BytesBuffered() / kAudioUnitBytes); }
+
 int FrameExchange::Throttle() {
   if (beginPts.load() == 0) return 0;
-  const int64_t t = std::min<int64_t>(VideoCount(), BytesBuffered() / kAudioUnitBytes);
-  const int sleep = ThrottleStep(t, lastLevel, extraDelay);
+  const int sleep = ThrottleStep(Backlog(), lastLevel, extraDelay);
   if (sleep > 0 && sleeper_) sleeper_(sleep);
   return sleep;
 }
 
-void FrameExchange::SetSleeper(Sleeper sleeper) { sleeper_ = sleeper ? std::move(sleeper) : Sleeper(PlainSleep); }
+void FrameExchange::SetSleeper(Sleeper sleeper) {
+  if (sleeper) {
+    sleeper_ = std::move(sleeper);
+  } else {
+    sleeper_ = [this](int milliseconds) { SleepWhileBacklogged(milliseconds); };
+  }
+}
+
+void FrameExchange::SleepWhileBacklogged(int milliseconds) {
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (true) {
+    const uint64_t seen = Changes();
+    if (Backlog() <= kUnthrottledBacklog) return;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count();
+    if (left <= 0) return;
+    WaitForChange(seen, static_cast<int>(left));
+  }
+}
+
+void FrameExchange::SignalChange() {
+  changes_.fetch_add(1);
+  // Only a waiter needs the lock and the wake-up; the counter tells the rest.
+  if (changeWaiters_.load() == 0) return;
+  std::lock_guard<std::mutex> lock(changeLock_);
+  changed_.notify_all();
+}
+
+bool FrameExchange::WaitForChange(uint64_t seen, int milliseconds) {
+  if (milliseconds <= 0) return Changes() != seen;
+  changeWaiters_.fetch_add(1);
+  std::unique_lock<std::mutex> lock(changeLock_);
+  const bool moved = changed_.wait_for(lock, std::chrono::milliseconds(milliseconds), [&] { return Changes() != seen; });
+  lock.unlock();
+  changeWaiters_.fetch_sub(1);
+  return moved;
+}
 
 int32_t FrameExchange::JumpCount() const {
   std::lock_guard<std::mutex> lock(videoLock_);

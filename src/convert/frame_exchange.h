@@ -14,6 +14,7 @@
 // PutAudio refuse to store (false) while there is no room, and the callers
 // wait for room (capture_callbacks.h).
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -83,8 +84,19 @@ class FrameExchange {
   // The back-pressure step after each stored picture: sleeps the calling
   // engine thread by the backlog; returns the milliseconds it slept.
   int Throttle();
-  // Where Throttle sleeps (a plain sleep unless a test records the sleeps).
+  // Where Throttle sleeps (SleepWhileBacklogged unless a test records the
+  // sleeps; null restores it).
   void SetSleeper(Sleeper sleeper);
+  // The throttle's own sleep: up to `milliseconds`, but it ends as soon as
+  // the encoder has taken the backlog below the throttle's lowest band, so
+  // the engine never idles while the encoder waits for its next picture.
+  void SleepWhileBacklogged(int milliseconds);
+  // Moves whenever a picture or audio is stored, taken or dropped.
+  uint64_t Changes() const { return changes_.load(); }
+  // Waits until Changes() differs from `seen`, at most `milliseconds`; true
+  // when it moved. Lets a reader or writer sleep until the other side acts
+  // instead of polling in fixed steps.
+  bool WaitForChange(uint64_t seen, int milliseconds);
 
   // --- ring state ---
   int32_t VideoCount() const { return count_.load(std::memory_order_acquire); }
@@ -141,6 +153,10 @@ class FrameExchange {
 
  private:
   void PublishAudioCountsLocked();
+  void SignalChange();
+  // What the throttle measures: the smaller of the waiting pictures and the
+  // buffered audio units.
+  int64_t Backlog() const;
 
   unsigned char* videoScratch_ = nullptr;
   unsigned char* audioScratch_ = nullptr;
@@ -164,6 +180,10 @@ class FrameExchange {
   bool firstAudioBlock_ = true;
 
   Sleeper sleeper_;
+  std::atomic<uint64_t> changes_{0};
+  std::atomic<int32_t> changeWaiters_{0};
+  std::mutex changeLock_;
+  std::condition_variable changed_;
 };
 
 // The process-wide exchange (its buffers are kept until the process ends).
