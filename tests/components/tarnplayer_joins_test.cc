@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "audio_decoder.h"
+#include "tarnplayer_decode_streams.h"
 #include "tarnplayer_engine_harness.h"
+#include "test_support.h"
 
 namespace tarnplayer::test {
 namespace {
@@ -117,6 +120,45 @@ TEST_F(JoinsTest, ACaptureTakenAwayAcrossAJumpGetsOnlyTheNewPlaceFromItsStart) {
   ASSERT_FALSE(blocks.empty());
   EXPECT_EQ(blocks.front().start, 0);
   for (size_t i = 1; i < blocks.size(); ++i) EXPECT_GT(blocks[i].start, blocks[i - 1].start) << "audio block " << i;
+}
+
+// A DVD's AC-3 time stamp belongs to the first frame that starts in its
+// packet. Where a frame starts in the last bytes of a packet (its header cut
+// after the sync word), the next packet first ends that frame; the frame
+// keeps its own time instead of taking the next packet's stamp, which would
+// give two blocks the same time and move all sound after them one frame late.
+TEST(SplitFrameHeaders, EveryAc3FrameKeepsItsOwnTime) {
+  tarn::test::TempDir dir;
+  const std::string ac3 = dir / "tone.ac3";
+  ASSERT_TRUE(test::RunFfmpeg("-f lavfi -i sine=frequency=440:sample_rate=48000:duration=2 -ac 2 -c:a ac3 -b:a 96k " + ac3));
+  const std::vector<uint8_t> stream = test::ReadBytes(ac3);
+  constexpr size_t kFrame = 384;  // 96 kbit/s at 48 kHz
+  ASSERT_GT(stream.size(), 40 * kFrame);
+  ASSERT_EQ(stream[0], 0x0B);
+  ASSERT_EQ(stream[1], 0x77);
+  // Packets of five frames and four bytes: each ends with the sync word and
+  // CRC of a frame whose other 380 bytes open the next packet.
+  constexpr size_t kPacket = 5 * kFrame + 4;
+  constexpr int64_t kBase = 48000;
+  AudioDecoder decoder;
+  ASSERT_TRUE(decoder.Open(AudioCoding::AC3));
+  std::vector<DecodedAudio> blocks;
+  for (size_t at = 0; at < stream.size(); at += kPacket) {
+    const size_t end = std::min(stream.size(), at + kPacket);
+    const size_t firstFrame = (at + kFrame - 1) / kFrame;  // the first frame starting here
+    const size_t firstOffset = firstFrame * kFrame - at;
+    std::vector<uint8_t> payload = {uint8_t(0), uint8_t((firstOffset + 1) >> 8), uint8_t((firstOffset + 1) & 0xFF)};
+    for (size_t frameStart = firstFrame * kFrame; frameStart < end; frameStart += kFrame) ++payload[0];
+    payload.insert(payload.end(), stream.begin() + long(at), stream.begin() + long(end));
+    const size_t bytes = payload.size();
+    payload.insert(payload.end(), 64, 0);
+    decoder.Decode(payload.data(), bytes, kBase + int64_t(firstFrame) * 2880, blocks);
+  }
+  ASSERT_GT(blocks.size(), 40u);
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    ASSERT_EQ(blocks[i].samples.size(), 2u * 1536) << "block " << i;
+    ASSERT_EQ(blocks[i].pts90k, kBase + int64_t(i) * 2880) << "block " << i;
+  }
 }
 
 }  // namespace

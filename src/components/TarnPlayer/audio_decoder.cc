@@ -128,6 +128,10 @@ struct AudioDecoder::Impl {
     if (!produced) unusedPts = pts;
   }
 
+  // Hands `size` bytes to the parser and decodes the frames it completes;
+  // `pts` (or AV_NOPTS_VALUE) is the time stamp of the first frame starting in them.
+  void Parse(const uint8_t* data, size_t size, int64_t pts, std::vector<DecodedAudio>& out);
+
   // LPCM: the PES time stamp belongs to the first audio frame starting in the
   // packet, `firstUnit` bytes in; the samples before it end the previous frame.
   static int64_t LpcmPacketStart(const uint8_t* data, size_t size, int64_t pts) {
@@ -180,8 +184,13 @@ void AudioDecoder::Decode(const uint8_t* data, size_t size, int64_t pts90k,
   if (!impl_ || !data) return;
   Impl& d = *impl_;
   if (d.coding == AudioCoding::LPCM) pts90k = Impl::LpcmPacketStart(data, size, pts90k);
+  // AC-3 and DTS: the time stamp belongs to the first frame that starts in
+  // this packet, `firstUnit` bytes in; the bytes before it end a frame that
+  // started in an earlier packet.
+  size_t firstUnit = 0;
   if (d.coding != AudioCoding::MPEG) {
     if (size <= kPesHeaderBytes) return;
+    firstUnit = static_cast<size_t>(data[1] << 8 | data[2]);
     data += kPesHeaderBytes;
     size -= kPesHeaderBytes;
   }
@@ -193,6 +202,21 @@ void AudioDecoder::Decode(const uint8_t* data, size_t size, int64_t pts90k,
   }
   if (!d.parser) return;
   int64_t pts = pts90k < 0 ? AV_NOPTS_VALUE : pts90k;
+  // The end of the earlier frame goes to the parser on its own, without the
+  // time stamp: given together, the parser stamps that frame, which it
+  // completes here, with this packet's time, one frame too late (when only
+  // the first bytes of its header were in the earlier packet), and the
+  // frame the time stamp belongs to a second time.
+  if (pts != AV_NOPTS_VALUE && firstUnit > 1 && firstUnit - 1 < size) {
+    d.Parse(data, firstUnit - 1, AV_NOPTS_VALUE, out);
+    data += firstUnit - 1;
+    size -= firstUnit - 1;
+  }
+  d.Parse(data, size, pts, out);
+}
+
+void AudioDecoder::Impl::Parse(const uint8_t* data, size_t size, int64_t pts, std::vector<DecodedAudio>& out) {
+  Impl& d = *this;
   while (size > 0) {
     uint8_t* frame = nullptr;
     int frameSize = 0;
