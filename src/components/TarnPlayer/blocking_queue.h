@@ -34,7 +34,11 @@ class BlockingQueue {
     if (!changed_.wait_for(lock, timeout, [this] { return !items_.empty(); })) return false;
     item = std::move(items_.front());
     items_.pop_front();
-    changed_.notify_all();
+    // A producer that waits on a full queue is woken once a quarter of it has
+    // drained, not for every item, so the two threads do not trade places
+    // packet by packet (small queues still wake it at every item).
+    const size_t spare = capacity_ / 4 > 1 ? capacity_ / 4 : 1;
+    if (items_.size() + spare <= capacity_) changed_.notify_all();
     return true;
   }
   void Clear() {
