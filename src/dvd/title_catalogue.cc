@@ -112,6 +112,26 @@ float AspectRatioValue(unsigned code) {
   return 1.0f;
 }
 
+namespace {
+
+// Adds the title's row with its label and cells, on the window's thread;
+// returns the row's index.
+int InsertTitleRow(SourceRows& rows, std::unique_ptr<RipJob> job, const TitleRead& t, int n) {
+  char label[96];
+  std::snprintf(label, sizeof label, "Title%.2d(%dChapters) %s", n, t.chapters, AspectLabel(t.aspect));
+  const RipJob& j = *job;
+  const int row = rows.Insert(std::move(job), label);
+  rows.Row(row)->chapters = t.chapters;
+  rows.Row(row)->aspectCode = t.aspect;
+  rows.SetSubItem(row, 0, FormatClock(j.fullEnd - j.fullStart));
+  rows.SetSubItem(row, 1, FormatClockRange(j.trimmedStart, j.trimmedEnd));
+  rows.SetSubItem(row, 2, FileNamePart(j.destination));
+  rows.SetSubItem(row, 3, j.status);
+  return row;
+}
+
+}  // namespace
+
 bool LoadTitleCatalogue(const std::string& folder, const CatalogueWindow& w, const DvdReaderLibrary& lib) {
   w.queue->Send(UM_LOADING_OPEN, 0, 0);
   w.queue->SendCall([&] {
@@ -136,16 +156,7 @@ bool LoadTitleCatalogue(const std::string& folder, const CatalogueWindow& w, con
       std::unique_ptr<RipJob> job = MakeJob(t, values);
       w.queue->SendCall([&] {
         SourceRows& rows = *w.rows;
-        char label[96];
-        std::snprintf(label, sizeof label, "Title%.2d(%dChapters) %s", n, t.chapters, AspectLabel(t.aspect));
-        const RipJob& j = *job;
-        const int row = rows.Insert(std::move(job), label);
-        rows.Row(row)->chapters = t.chapters;
-        rows.Row(row)->aspectCode = t.aspect;
-        rows.SetSubItem(row, 0, FormatClock(j.fullEnd - j.fullStart));
-        rows.SetSubItem(row, 1, FormatClockRange(j.trimmedStart, j.trimmedEnd));
-        rows.SetSubItem(row, 2, FileNamePart(j.destination));
-        rows.SetSubItem(row, 3, j.status);
+        const int row = InsertTitleRow(rows, std::move(job), t, n);
         if (t.chapters > candidateChapters || candidateChapters == 0) {
           rows.SetChecked(candidateRow, false);
           rows.Select(row);
@@ -184,17 +195,7 @@ bool LoadTitleRow(const std::string& folder, int n, const CatalogueWindow& w, co
   std::unique_ptr<RipJob> job = MakeJob(t, values);
   w.queue->SendCall([&] {
     SourceRows& rows = *w.rows;
-    char label[96];
-    std::snprintf(label, sizeof label, "Title%.2d(%dChapters) %s", n, t.chapters, AspectLabel(t.aspect));
-    const RipJob& j = *job;
-    const int row = rows.Insert(std::move(job), label);
-    rows.Row(row)->chapters = t.chapters;
-    rows.Row(row)->aspectCode = t.aspect;
-    rows.SetSubItem(row, 0, FormatClock(j.fullEnd - j.fullStart));
-    rows.SetSubItem(row, 1, FormatClockRange(j.trimmedStart, j.trimmedEnd));
-    rows.SetSubItem(row, 2, FileNamePart(j.destination));
-    rows.SetSubItem(row, 3, j.status);
-    rows.Refresh(row);
+    rows.Refresh(InsertTitleRow(rows, std::move(job), t, n));
   });
   return true;
 }
