@@ -141,15 +141,19 @@ struct VideoDecoder::Impl {
     const int chromaWidth = (f->width + 1) / 2, chromaHeight = (f->height + 1) / 2;
     const size_t lumaSize = static_cast<size_t>(f->width) * f->height;
     const size_t chromaSize = static_cast<size_t>(chromaWidth) * chromaHeight;
-    picture.data.resize(lumaSize + 2 * chromaSize);
-    uint8_t* dst = picture.data.data();
-    auto copyPlane = [&dst](const uint8_t* src, int stride, int w, int h) {
+    // Appended row by row into reserved room: a resize would first clear
+    // the whole picture only for the copy to overwrite it.
+    std::vector<uint8_t>& data = picture.data;
+    data.reserve(lumaSize + 2 * chromaSize);
+    auto copyPlane = [&data](const uint8_t* src, int stride, int w, int h) {
       if (stride == w) {
-        std::memcpy(dst, src, static_cast<size_t>(w) * h);
-        dst += static_cast<size_t>(w) * h;
+        data.insert(data.end(), src, src + static_cast<size_t>(w) * h);
         return;
       }
-      for (int y = 0; y < h; ++y, dst += w) std::memcpy(dst, src + static_cast<ptrdiff_t>(y) * stride, w);
+      for (int y = 0; y < h; ++y) {
+        const uint8_t* row = src + static_cast<ptrdiff_t>(y) * stride;
+        data.insert(data.end(), row, row + w);
+      }
     };
     copyPlane(f->data[0], f->linesize[0], f->width, f->height);
     copyPlane(f->data[1], f->linesize[1], chromaWidth, chromaHeight);
