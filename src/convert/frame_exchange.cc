@@ -300,8 +300,8 @@ void FrameExchange::SleepWhileBacklogged(int milliseconds) {
   while (true) {
     const uint64_t seen = Changes();
     if (Backlog() <= kUnthrottledBacklog) return;
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count();
+    // Rounded up, so the sleep never ends short of its time.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count();
     if (left <= 0) return;
     WaitForChange(seen, static_cast<int>(left));
   }
