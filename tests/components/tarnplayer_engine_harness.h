@@ -282,8 +282,9 @@ class EngineTest : public ::testing::Test {
   }
   // Opens the disc, sets the clock (none when speed is 0) and starts playing,
   // at `title` when given (chosen before the graph runs, so no picture of
-  // the first-play chain comes first), else from the first-play chain.
-  void Start(const std::string& disc, double speed, uint32_t title = 0) {
+  // the first-play chain comes first), else from the first-play chain. A
+  // test may hand its own video callback in place of the recorder's.
+  void Start(const std::string& disc, double speed, uint32_t title = 0, TarnVideoCallback video = OnVideo) {
     ASSERT_TRUE(graph_.Open(library_, DiscPath(disc))) << disc;
     opened_ = true;
     recorder_.events = graph_.events;
@@ -292,7 +293,7 @@ class EngineTest : public ::testing::Test {
       ASSERT_EQ(graph_.filter->SetSyncSource(clock_.get()), S_OK);
       recorder_.clock = clock_.get();
     }
-    ASSERT_EQ(library_.play(OnVideo, OnAudio, videoScratch_.data(), audioScratch_.data()), 1);
+    ASSERT_EQ(library_.play(video, OnAudio, videoScratch_.data(), audioScratch_.data()), 1);
     if (title > 0) {
       ASSERT_EQ(graph_.dvd->PlayTitle(title, DVD_CMD_FLAG_Block, nullptr), S_OK);
     }

@@ -143,19 +143,6 @@ class SubpictureTest : public EngineTest {
     EngineTest::TearDown();
     Samples::Current() = nullptr;
   }
-  // EngineTest::Start with the measuring video callback.
-  void StartMeasured(const std::string& disc, double speed) {
-    ASSERT_TRUE(graph_.Open(library_, DiscPath(disc))) << disc;
-    opened_ = true;
-    recorder_.events = graph_.events;
-    if (speed > 0) {
-      clock_ = std::make_unique<TestClock>(speed);
-      ASSERT_EQ(graph_.filter->SetSyncSource(clock_.get()), S_OK);
-      recorder_.clock = clock_.get();
-    }
-    ASSERT_EQ(library_.play(OnMeasuredVideo, OnAudio, videoScratch_.data(), audioScratch_.data()), 1);
-    ASSERT_EQ(graph_.control->Run(), S_OK);
-  }
   // Pictures of the play started last (PlayTitle, then samples_.Clear()):
   // those from the first one near the title's start on, so a picture of the
   // previous play still on its way is left out.
@@ -209,7 +196,7 @@ double Highest(const std::vector<Sample>& samples, AreaIndex area, double Colour
 }
 
 TEST_F(SubpictureTest, SubtitleBoxShowsInTheStreamsColourOnlyWhileSubtitlesAreOn) {
-  StartMeasured("feature/", 4.0);
+  Start("feature/", 4.0, 0, OnMeasuredVideo);
   // Streams can be chosen once the title plays.
   ASSERT_EQ(graph_.dvd->PlayTitle(1, DVD_CMD_FLAG_Block, nullptr), S_OK);
   ASSERT_EQ(graph_.dvd->SelectSubpictureStream(0, 0, nullptr), S_OK);
@@ -266,7 +253,7 @@ bool Highlighted(const Colour& frame) { return frame.cb < kYellowCbBelow && fram
 bool Plain(const Colour& frame) { return frame.cb > 100; }
 
 TEST_F(SubpictureTest, MenuHighlightFrameMarksTheSelectedButton) {
-  StartMeasured("menu/", 0);
+  Start("menu/", 0, 0, OnMeasuredVideo);
   ASSERT_EQ(graph_.window->put_Owner(&sink_), S_OK);
   ASSERT_TRUE(WaitForEvent(EC_DVD_STILL_ON));
   // The still picture handed to the callback carries button 1's highlight.
