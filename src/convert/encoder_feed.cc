@@ -164,16 +164,8 @@ int EncoderFeed::FetchMediaInfo(MediaInfo* info) {
   skip = (skip + 3) / 4 * 4;
   since = env_.NowMs();
   // Only audio that has arrived is skipped: wait until the ring holds it.
-  while (!(x.UnitsAvailable() > 0 && x.BytesBuffered() >= skip)) {
-    if (x.VideoCount() == 0 || x.UnitsAvailable() == 0) env_.NudgeClock();
-    if (env_.NowMs() - since > kAlignTimeoutMs) {
-      Log(kLogInfo, "wait for right audio too long time, stop ripper process\n");
-      env_.RequestStop();
-      return -1;
-    }
-    env_.PumpMessages();
-    env_.Sleep(10);
-  }
+  while (!(x.UnitsAvailable() > 0 && x.BytesBuffered() >= skip))
+    if (!AlignWait(since, "wait for right audio too long time, stop ripper process\n")) return -1;
   x.SkipAudio(skip);
 
   int32_t width = 0, height = 0;
