@@ -16,13 +16,17 @@ void CTitleRipperBatch::WaitUntilCoreGone() {
   while (playback_.IsOpen()) platform::PumpingSleep(50);
 }
 
+// A title seek still under way is given up and the clock runs normally again.
+void CTitleRipperBatch::AbandonPendingSeek() {
+  if (!playback_.SeekPending()) return;
+  playback_.SetSeekPending(false);
+  playback_.SetClockMode(0);
+}
+
 // Button 1024: abandons a pending seek; stops a running conversion first.
 void CTitleRipperBatch::PreviewStop() {
   if (!playback_.IsOpen()) return;
-  if (playback_.SeekPending()) {
-    playback_.SetSeekPending(false);
-    playback_.SetClockMode(0);
-  }
+  AbandonPendingSeek();
   if (Conversion().recording) {
     StopProcedure();
     WaitUntilCoreGone();

@@ -302,10 +302,7 @@ void CTitleRipperBatch::UserStop() {
     return;
   }
   if (cs.recording) {
-    if (playback_.SeekPending()) {
-      playback_.SetSeekPending(false);
-      playback_.SetClockMode(0);
-    }
+    AbandonPendingSeek();
     Stop();
     return;
   }
@@ -317,10 +314,7 @@ void CTitleRipperBatch::UserStop() {
   // its core gone and reports the job failed, and no next title follows.
   cs.userStopped = 1;
   endBatchRequested_ = true;
-  if (playback_.SeekPending()) {
-    playback_.SetSeekPending(false);
-    playback_.SetClockMode(0);
-  }
+  AbandonPendingSeek();
   if (playback_.IsOpen()) playback_.StopAndDestroy();
   ResetTimeDisplay();
 }

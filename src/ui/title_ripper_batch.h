@@ -66,6 +66,7 @@ class CTitleRipperBatch {
   void PreviewStop();                   // button 1024
   void Stop();                          // DVD menu "Stop"
   void WaitUntilCoreGone();
+  void AbandonPendingSeek();
   void FailJobAndGoOn();
   void ResetTimeDisplay();
   int BatchTotalMB();
