@@ -7,6 +7,7 @@
 #include "app/log.h"
 #include "app/settings.h"
 #include "app/user_messages.h"
+#include "convert/conversion_steps.h"
 #include "convert/html_pages.h"
 #include "convert/output_frame.h"
 #include "convert/output_naming.h"
@@ -39,10 +40,6 @@ StepValues CurrentStepValues() {
     v.channels = profile->channels.value.substr(0, 1);
   }
   return v;
-}
-
-void SendToWindow(const platform::MessageQueue* window, uint32_t message, intptr_t wparam) {
-  if (window) window->Send(message, wparam);
 }
 
 // Loads the library for one call, runs `call` with it and unloads it. A
