@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -261,6 +262,34 @@ inline int64_t AudioLength(const std::vector<Happening>& log) {
     if (h.kind == Happening::Audio) samples += h.samples;
   }
   return samples * 10000000 / 48000;
+}
+
+// Start times of the pictures brighter than halfway between the darkest and
+// the brightest: the white pictures of the avsync disc.
+inline std::vector<int64_t> FlashTimes(const std::vector<Happening>& pictures) {
+  uint32_t darkest = UINT32_MAX, brightest = 0;
+  for (const Happening& p : pictures) {
+    darkest = std::min(darkest, p.lumaSum);
+    brightest = std::max(brightest, p.lumaSum);
+  }
+  std::vector<int64_t> flashes;
+  for (const Happening& p : pictures) {
+    if (p.lumaSum > (darkest + brightest) / 2) flashes.push_back(p.start);
+  }
+  return flashes;
+}
+
+// Times where the sound turns loud after a quiet block: the avsync disc's
+// beeps, to the sample.
+inline std::vector<int64_t> BeepTimes(const std::vector<Happening>& log) {
+  std::vector<int64_t> beeps;
+  bool quiet = true;
+  for (const Happening& h : log) {
+    if (h.kind != Happening::Audio) continue;
+    if (quiet && !h.quiet) beeps.push_back(h.start + int64_t(h.loudAt) * 10000000 / 48000);
+    quiet = h.quiet;
+  }
+  return beeps;
 }
 
 inline bool HasEvent(const std::vector<Happening>& log, int32_t code, intptr_t param1 = -1) {

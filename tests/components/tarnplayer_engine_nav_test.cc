@@ -235,21 +235,7 @@ TEST_F(EngineTest, TimelineRisesThroughCellsWhoseTimeStampsRestart) {
     EXPECT_NEAR(double(AudioLength(log)) / kSecond, c.seconds, 0.35);
     if (std::string(c.disc) == "avsync/") {
       // A white picture and a beep at every whole second, on the same timeline.
-      std::vector<int64_t> flashes, beeps;
-      uint32_t darkest = UINT32_MAX, brightest = 0;
-      for (const Happening& p : pictures) {
-        darkest = std::min(darkest, p.lumaSum);
-        brightest = std::max(brightest, p.lumaSum);
-      }
-      for (const Happening& p : pictures) {
-        if (p.lumaSum > (darkest + brightest) / 2) flashes.push_back(p.start);
-      }
-      bool quiet = true;
-      for (const Happening& h : log) {
-        if (h.kind != Happening::Audio) continue;
-        if (quiet && !h.quiet) beeps.push_back(h.start + int64_t(h.loudAt) * kSecond / 48000);
-        quiet = h.quiet;
-      }
+      const std::vector<int64_t> flashes = FlashTimes(pictures), beeps = BeepTimes(log);
       ASSERT_GE(flashes.size(), 20u);
       ASSERT_GE(beeps.size(), 20u);
       for (int64_t flash : flashes) {

@@ -69,20 +69,7 @@ TEST_F(JoinsTest, PicturesAndSoundRunOnWithoutGapsAcrossTheJoins) {
   EXPECT_NEAR(double(end), 24.0 * kSecond, double(kPicture));
 
   // A flash and a beep at every whole second, on the same timeline.
-  std::vector<int64_t> flashes, beeps;
-  uint32_t darkest = UINT32_MAX, brightest = 0;
-  for (const Happening& p : pictures) {
-    darkest = std::min(darkest, p.lumaSum);
-    brightest = std::max(brightest, p.lumaSum);
-  }
-  for (const Happening& p : pictures) {
-    if (p.lumaSum > (darkest + brightest) / 2) flashes.push_back(p.start);
-  }
-  bool quiet = true;
-  for (const Happening& h : blocks) {
-    if (quiet && !h.quiet) beeps.push_back(h.start + int64_t(h.loudAt) * kSecond / 48000);
-    quiet = h.quiet;
-  }
+  const std::vector<int64_t> flashes = FlashTimes(pictures), beeps = BeepTimes(blocks);
   ASSERT_EQ(flashes.size(), 24u);
   ASSERT_EQ(beeps.size(), 24u);
   for (size_t i = 0; i < 24; ++i) {
