@@ -9,6 +9,7 @@
 
 #include "app/user_messages.h"
 #include "core_test_support.h"
+#include "seek_window.h"
 #include "dvd/open_disc_playback.h"
 #include "playback/clock_mode.h"
 #include "playback/core_position.h"
@@ -44,33 +45,6 @@ CaptureHooks Hooks() {
   hooks.audioScratch = audio.data();
   return hooks;
 }
-
-// A title ripper as the seek sees it: it signals its seek event from its
-// title and domain callbacks and notes the messages the seek sends.
-class SeekWindow : public test::TestWindow, public ISeekHost {
- public:
-  void OnTitleChange(uint32_t title) override {
-    TestWindow::OnTitleChange(title);
-    SignalSeekEvent(seekEvent);
-  }
-  void OnDomainChange(int32_t domain) override {
-    TestWindow::OnDomainChange(domain);
-    SignalSeekEvent(seekEvent);
-  }
-  intptr_t SendToWindow(uint32_t message, intptr_t, intptr_t) override {
-    sent.push_back(message);
-    return 0;
-  }
-  int32_t MessageBox(const std::string& text, const std::string& caption) override {
-    return TestWindow::MessageBox(text, caption, kIconInformation, kButtonsOk);
-  }
-  using TestWindow::MessageBox;
-  const std::vector<RipJob>* Jobs() override { return &jobs; }
-
-  platform::AutoResetEvent seekEvent;
-  std::vector<uint32_t> sent;
-  std::vector<RipJob> jobs;
-};
 
 class DiscCoreTest : public ::testing::Test {
  protected:
@@ -109,7 +83,7 @@ class DiscCoreTest : public ::testing::Test {
   }
   static CDvdMpcCore& Core() { return *CurrentCore(); }
 
-  SeekWindow window;
+  test::SeekWindow window;
 };
 
 TEST_F(DiscCoreTest, FeatureDiscIsInItsTitleAtOnce) {

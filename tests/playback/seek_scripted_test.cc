@@ -5,6 +5,7 @@
 
 #include "app/user_messages.h"
 #include "core_test_support.h"
+#include "seek_window.h"
 #include "playback/clock_mode.h"
 #include "playback/main_movie_seek.h"
 #include "playback/safe_search.h"
@@ -17,34 +18,6 @@ namespace tarn {
 namespace {
 
 using test::Graph;
-
-class ScriptedSeekWindow : public test::TestWindow, public ISeekHost {
- public:
-  void OnTitleChange(uint32_t title) override {
-    TestWindow::OnTitleChange(title);
-    SignalSeekEvent(seekEvent);
-  }
-  void OnDomainChange(int32_t domain) override {
-    TestWindow::OnDomainChange(domain);
-    SignalSeekEvent(seekEvent);
-  }
-  intptr_t SendToWindow(uint32_t message, intptr_t wparam, intptr_t) override {
-    sent.push_back(message);
-    if (message == UM_JOB_RESULT) jobResult = wparam;
-    return 0;
-  }
-  int32_t MessageBox(const std::string& text, const std::string& caption) override {
-    return TestWindow::MessageBox(text, caption, kIconInformation, kButtonsOk);
-  }
-  using TestWindow::MessageBox;
-  const std::vector<RipJob>* Jobs() override { return &jobs; }
-  void StartCropOverlay(CDvdMpcCore&) override { sent.push_back(0); }  // 0 marks the overlay start
-
-  platform::AutoResetEvent seekEvent;
-  std::vector<uint32_t> sent;
-  std::vector<RipJob> jobs;
-  intptr_t jobResult = -1;
-};
 
 class ScriptedSeekTest : public ::testing::Test {
  protected:
@@ -68,7 +41,7 @@ class ScriptedSeekTest : public ::testing::Test {
     platform::PumpMessages();
   }
 
-  ScriptedSeekWindow window;
+  test::SeekWindow window;
 };
 
 TEST_F(ScriptedSeekTest, AMenuThatIsNeverLeftGetsOneButtonPressPerAttempt) {
