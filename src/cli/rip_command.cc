@@ -61,6 +61,17 @@ bool LoadRows(const RipOptions& o, CatalogueWindow window, const DvdReaderLibrar
   return true;
 }
 
+// A job that fails before the batch runs, printed as the batch prints one
+// unless the results go out as JSON.
+JobOutcome FailedBeforeStart(const RipJob& job, std::string reason, bool print) {
+  JobOutcome o;
+  o.title = job.titleIndex + 1;
+  o.output = job.destination;
+  o.reason = std::move(reason);
+  if (print) std::printf("Failed %d %s\n", o.title, o.reason.c_str());
+  return o;
+}
+
 void PrintJson(const std::string& disc, const std::vector<JobOutcome>& outcomes) {
   JsonWriter w;
   w.BeginObject().Field("disc", disc).Key("results").BeginArray();
@@ -113,14 +124,10 @@ int RunRip(CliContext& ctx) {
   // A title the disc does not have fails at once; the others go on.
   std::vector<JobOutcome> missing;
   for (int i = 0; i < rows.Count(); ++i) {
-    SourceRow& row = *rows.Row(i);
+    const SourceRow& row = *rows.Row(i);
     if (!row.job->checked || row.chapters > 0) continue;
-    JobOutcome o;
-    o.title = row.job->titleIndex + 1;
-    o.output = row.job->destination;
-    o.reason = "the disc has no title " + std::to_string(o.title);
-    if (!ctx.json) std::printf("Failed %d %s\n", o.title, o.reason.c_str());
-    missing.push_back(std::move(o));
+    missing.push_back(FailedBeforeStart(*row.job, "the disc has no title " + std::to_string(row.job->titleIndex + 1),
+                                        !ctx.json));
     rows.SetChecked(i, false);
   }
 
@@ -130,13 +137,8 @@ int RunRip(CliContext& ctx) {
     std::vector<JobOutcome> failed = missing;
     for (int i = 0; i < rows.Count(); ++i) {
       const RipJob& job = *rows.Row(i)->job;
-      if (!job.checked) continue;
-      JobOutcome o;
-      o.title = job.titleIndex + 1;
-      o.output = job.destination;
-      o.reason = "cannot write to the output folder " + settings.outputFolder;
-      if (!ctx.json) std::printf("Failed %d %s\n", o.title, o.reason.c_str());
-      failed.push_back(std::move(o));
+      if (job.checked)
+        failed.push_back(FailedBeforeStart(job, "cannot write to the output folder " + settings.outputFolder, !ctx.json));
     }
     if (ctx.json) PrintJson(sourceFolder, failed);
     return kExitFailure;
