@@ -5,9 +5,8 @@ namespace tarn::cli {
 
 struct CliContext;
 
-// True when the command is "rip", or when the first argument that is not a
-// common option names an existing disc (a folder, image or device), which
-// is the short form "tarn-orvane-cli DISC [options]".
+// True when the first argument that is not a common option (--home DIR,
+// --verbose, --json) is the command "rip".
 bool IsRipCommandLine(int argc, char** argv);
 int RipMain(int argc, char** argv);
 // The command itself, with the settings and catalogue loaded.
