@@ -65,19 +65,22 @@ void Engine::VideoLoop() {
     videoOut_.Push(std::move(item), [&] { return Stale(itemGeneration); });
   };
 
+  // The newest packet fed with this time stamp, or null.
+  auto findFed = [&](int64_t pts90k) -> const FedPacket* {
+    for (auto it = fed.rbegin(); it != fed.rend(); ++it) {
+      if (it->pts90k == pts90k) return &*it;
+    }
+    return nullptr;
+  };
+
   auto deliver = [&](DecodedPicture& picture) {
     StreamContext context = lastContext;
     uint32_t pictureSegment = lastSegment;
-    bool placed = false;
-    if (picture.pts90k >= 0) {
-      for (auto it = fed.rbegin(); it != fed.rend(); ++it) {
-        if (it->pts90k == picture.pts90k) {
-          context = it->context;
-          pictureSegment = it->segment;
-          placed = true;
-          break;
-        }
-      }
+    const FedPacket* source = picture.pts90k >= 0 ? findFed(picture.pts90k) : nullptr;
+    const bool placed = source != nullptr;
+    if (placed) {
+      context = source->context;
+      pictureSegment = source->segment;
     }
     int64_t start90k;
     if (placed) {
@@ -101,8 +104,7 @@ void Engine::VideoLoop() {
     lastStart90k = start90k;
     lastDuration90k = duration90k;
 
-    bool menu = context.domain == DVD_DOMAIN_VideoManagerMenu ||
-                context.domain == DVD_DOMAIN_VideoTitleSetMenu;
+    bool menu = IsMenuDomain(context.domain);
     if (menu) {
       menuPicture = picture;
       menuContext = context;
@@ -167,10 +169,7 @@ void Engine::VideoLoop() {
       DecodedPicture& front = held.front();
       bool ready = all || held.size() > kMaxHeldPictures || front.pts90k < 0 || readPts < 0;
       if (!ready) {
-        const FedPacket* source = nullptr;
-        for (auto it = fed.rbegin(); it != fed.rend() && !source; ++it) {
-          if (it->pts90k == front.pts90k) source = &*it;
-        }
+        const FedPacket* source = findFed(front.pts90k);
         // Another timeline, or time stamps that restarted: nothing to wait for.
         ready = !source || source->context.epoch != readEpoch || readPts < front.pts90k ||
                 readPts - front.pts90k >= kSubpictureLookahead90k;
