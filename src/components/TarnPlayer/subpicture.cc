@@ -177,8 +177,7 @@ bool ParseSpu(const uint8_t* data, size_t size, int64_t pts, DecodedSpu& spu) {
 
 struct SubpictureDecoder::Impl {
   uint32_t clut[16] = {};
-  std::vector<uint8_t> assembly;
-  size_t expected = 0;
+  std::vector<uint8_t> assembly;  // the SPU packet being put together
   int64_t assemblyPts = -1;
   std::vector<DecodedSpu> shown;  // by rising start time
   bool haveHighlight = false;
@@ -197,8 +196,11 @@ struct SubpictureDecoder::Impl {
       shown.push_back(std::move(spu));
       if (shown.size() > kMaxKeptSubpictures) shown.erase(shown.begin());
     }
+    DropAssembly();
+  }
+
+  void DropAssembly() {
     assembly.clear();
-    expected = 0;
     assemblyPts = -1;
   }
 
@@ -239,28 +241,21 @@ void SubpictureDecoder::Decode(const uint8_t* data, size_t size, int64_t pts90k)
   // way to the next one stamped differently.
   if (!d.assembly.empty() && pts90k >= 0 && d.assemblyPts >= 0 && pts90k != d.assemblyPts) {
     d.assembly.clear();
-    d.expected = 0;
   }
-  if (d.assembly.empty()) {
-    d.assemblyPts = pts90k;
-  } else if (d.assemblyPts < 0) {
-    d.assemblyPts = pts90k;
-  }
+  if (d.assembly.empty() || d.assemblyPts < 0) d.assemblyPts = pts90k;
   while (size > 0 && d.assembly.size() < 2) {
     d.assembly.push_back(*data++);
     --size;
   }
   if (d.assembly.size() < 2) return;
-  d.expected = Read16(d.assembly.data());
-  if (d.expected < 4) {  // not an SPU packet start: drop it and wait for the next
-    d.assembly.clear();
-    d.expected = 0;
-    d.assemblyPts = -1;
+  const size_t expected = Read16(d.assembly.data());  // the SPU packet's whole size
+  if (expected < 4) {  // not an SPU packet start: drop it and wait for the next
+    d.DropAssembly();
     return;
   }
-  const size_t want = d.expected - d.assembly.size();
+  const size_t want = expected - d.assembly.size();
   d.assembly.insert(d.assembly.end(), data, data + std::min(size, want));
-  if (d.assembly.size() >= d.expected) d.Finish();  // padding after the packet is dropped
+  if (d.assembly.size() >= expected) d.Finish();  // padding after the packet is dropped
 }
 
 void SubpictureDecoder::SetHighlight(const Highlight* highlight) {
@@ -367,11 +362,8 @@ bool SubpictureDecoder::ForcedAt(int64_t pts90k) {
 }
 
 void SubpictureDecoder::Flush() {
-  Impl& d = *impl_;
-  d.assembly.clear();
-  d.expected = 0;
-  d.assemblyPts = -1;
-  d.shown.clear();
+  impl_->DropAssembly();
+  impl_->shown.clear();
 }
 
 }  // namespace tarnplayer
