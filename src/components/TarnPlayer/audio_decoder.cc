@@ -216,19 +216,18 @@ void AudioDecoder::Decode(const uint8_t* data, size_t size, int64_t pts90k,
 }
 
 void AudioDecoder::Impl::Parse(const uint8_t* data, size_t size, int64_t pts, std::vector<DecodedAudio>& out) {
-  Impl& d = *this;
   while (size > 0) {
-    uint8_t* frame = nullptr;
-    int frameSize = 0;
-    int used = av_parser_parse2(d.parser, d.parserContext, &frame, &frameSize, data,
-                                static_cast<int>(size), pts, AV_NOPTS_VALUE, 0);
+    uint8_t* unit = nullptr;  // one whole coded frame, once the parser has it
+    int unitSize = 0;
+    int used = av_parser_parse2(parser, parserContext, &unit, &unitSize, data, static_cast<int>(size), pts,
+                                AV_NOPTS_VALUE, 0);
     if (used < 0) break;
     pts = AV_NOPTS_VALUE;
     data += used;
     size -= static_cast<size_t>(used);
-    if (frameSize > 0) {
-      int64_t framePts = d.parser->pts == AV_NOPTS_VALUE ? -1 : d.parser->pts;
-      d.DecodePacket(frame, frameSize, framePts, out);
+    if (unitSize > 0) {
+      int64_t unitPts = parser->pts == AV_NOPTS_VALUE ? -1 : parser->pts;
+      DecodePacket(unit, unitSize, unitPts, out);
     }
   }
 }
