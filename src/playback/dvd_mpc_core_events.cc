@@ -96,7 +96,7 @@ void CDvdMpcCore::HandleEvent(int32_t code, intptr_t p1, intptr_t p2) {
       m_domainName = DomainText(m_currentDomain);
       Log(kLogInfo, "EC_DVD_DOMAIN_CHANGE, lParam1:%d\n", static_cast<int>(p1));
       const bool record = InRecordMode();
-      if (p1 == DVD_DOMAIN_VideoManagerMenu || p1 == DVD_DOMAIN_VideoTitleSetMenu) {
+      if (IsMenuDomain(m_currentDomain)) {
         m_inMenu = 1;
       } else if (p1 == DVD_DOMAIN_Title) {
         m_inMenu = 0;

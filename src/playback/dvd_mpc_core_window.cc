@@ -137,8 +137,7 @@ tarnplayer::HRESULT CDvdMpcCore::ActivateButton() {
   // events are still queued): a menu's button commands must never run once
   // the navigator has left the menu, so its own domain decides.
   int32_t domain = 0;
-  if (Succeeded(m_pDvdInfo->GetCurrentDomain(&domain)) && domain != tarnplayer::DVD_DOMAIN_VideoManagerMenu &&
-      domain != tarnplayer::DVD_DOMAIN_VideoTitleSetMenu)
+  if (Succeeded(m_pDvdInfo->GetCurrentDomain(&domain)) && !tarnplayer::IsMenuDomain(domain))
     return tarnplayer::VFW_E_DVD_INVALIDDOMAIN;
   return m_pDvdControl->ActivateButton();
 }

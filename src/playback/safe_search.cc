@@ -38,10 +38,7 @@ std::string ClockText(std::time_t t) {
   return text;
 }
 
-bool InMenuDomain(const CDvdMpcCore& core) {
-  return core.CurrentDomain() == tarnplayer::DVD_DOMAIN_VideoManagerMenu ||
-         core.CurrentDomain() == tarnplayer::DVD_DOMAIN_VideoTitleSetMenu;
-}
+bool InMenuDomain(const CDvdMpcCore& core) { return tarnplayer::IsMenuDomain(core.CurrentDomain()); }
 
 bool Recording() { return Conversion().recording.load() != 0; }
 

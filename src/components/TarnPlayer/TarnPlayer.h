@@ -205,6 +205,11 @@ enum DvdDomain : int32_t {
   DVD_DOMAIN_Stop = 5,
 };
 
+// The two menu domains, where buttons and menu commands apply.
+inline constexpr bool IsMenuDomain(int32_t domain) {
+  return domain == DVD_DOMAIN_VideoManagerMenu || domain == DVD_DOMAIN_VideoTitleSetMenu;
+}
+
 enum DvdMenuId : int32_t {
   DVD_MENU_Title = 2,
   DVD_MENU_Root = 3,

@@ -188,10 +188,7 @@ HRESULT Engine::NavigatorPause(bool pause) {
 HRESULT Engine::Resume() {
   std::lock_guard<std::mutex> lock(navMutex_);
   if (!nav_) return E_UNEXPECTED;
-  int32_t domain = DomainLocked();
-  if (domain != DVD_DOMAIN_VideoManagerMenu && domain != DVD_DOMAIN_VideoTitleSetMenu) {
-    return VFW_E_DVD_OPERATION_INHIBITED;
-  }
+  if (!IsMenuDomain(DomainLocked())) return VFW_E_DVD_OPERATION_INHIBITED;
   if (dvdnav_get_restrictions(nav_).resume) return VFW_E_DVD_OPERATION_INHIBITED;
   TARN_JUMP(dvdnav_menu_call(nav_, DVD_MENU_Escape), 0);
 }
@@ -214,10 +211,7 @@ HRESULT Engine::ShowMenu(int32_t menu) {
 HRESULT Engine::ReturnFromSubmenu() {
   std::lock_guard<std::mutex> lock(navMutex_);
   if (!nav_) return E_UNEXPECTED;
-  int32_t domain = DomainLocked();
-  if (domain != DVD_DOMAIN_VideoManagerMenu && domain != DVD_DOMAIN_VideoTitleSetMenu) {
-    return VFW_E_DVD_OPERATION_INHIBITED;
-  }
+  if (!IsMenuDomain(DomainLocked())) return VFW_E_DVD_OPERATION_INHIBITED;
   TARN_JUMP(dvdnav_go_up(nav_), 0);
 }
 
